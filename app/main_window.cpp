@@ -1,0 +1,104 @@
+#include "app/main_window.h"
+
+#include <QWidget>
+#include <cmath>
+
+#include "app/ids.h"
+#include "app/winsys/window_system.h"
+#include "services/core/gbk.h"
+#include "sonaro_config.h"
+
+namespace sonaro::app {
+
+namespace {
+
+using ui::prop::kHeight;
+using ui::prop::kLeft;
+using ui::prop::kTop;
+using ui::prop::kVisible;
+using ui::prop::kWidth;
+
+int WindowValue(uint32_t windowId, uint32_t unitId, int number) {
+  return ui::GetInt(windowId, unitId, number);
+}
+
+// Docked positions are computed in floating point and cut toward zero.
+void SetPosition(uint32_t windowId, uint32_t unitId, double left, double top) {
+  ui::SetInt(windowId, unitId, kTop, int(std::trunc(top)));
+  ui::SetInt(windowId, unitId, kLeft, int(std::trunc(left)));
+}
+
+void Toggle(uint32_t windowId, uint32_t unitId) {
+  const bool visible = ui::GetProperty(windowId, unitId, kVisible).toBool();
+  ui::SetProperty(windowId, unitId, kVisible, !visible);
+}
+
+}  // namespace
+
+void OnMainCreated(const ui::Event& event) {
+  QWidget* mainWindow = ui::FindWindow(ids::kMainWindow);
+  // 1. The Station panel, docked by its own creation handler.
+  ui::LoadWindow(ids::kStationPanel, mainWindow);
+  // 2. The Dedication board, hidden at once; its creation handler places it.
+  ui::LoadWindow(ids::kBoard, mainWindow);
+  ui::SetProperty(ids::kBoard, ids::kBoardUnit, kVisible, false);
+  (void)event;
+}
+
+void OnMainMoved(const ui::Event&) {
+  const double left = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kLeft);
+  const double top = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kTop);
+  const double width = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kWidth);
+  const double height = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kHeight);
+  // Hidden windows move too, so they reappear in their docked place.
+  SetPosition(ids::kStationPanel, ids::kStationPanelUnit, left + width - 11, top + 10);
+  SetPosition(ids::kBoard, ids::kBoardUnit, left + 10, top + height - 11);
+  const double detailsWidth = WindowValue(ids::kDetails, ids::kDetailsUnit, kWidth);
+  SetPosition(ids::kDetails, ids::kDetailsUnit, left - detailsWidth + 9, top + 10);
+}
+
+void OnStationPanelCreated(const ui::Event&) {
+  QWidget* panel = ui::FindWindow(ids::kStationPanel);
+  // 1. The outline: white is outside the panel.
+  const QImage picture = QImage::fromData(
+      ui::GetProperty(ids::kStationPanel, ids::kStationPanelUnit, ui::prop::kPicture)
+          .toByteArray());
+  ui::CutOutline(panel, picture);
+  // 3. Dock at the Main window's right edge.
+  const double left = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kLeft);
+  const double top = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kTop);
+  const double width = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kWidth);
+  ui::SetInt(ids::kStationPanel, ids::kStationPanelUnit, kTop, int(std::trunc(top + 10)));
+  ui::SetInt(ids::kStationPanel, ids::kStationPanelUnit, kLeft, int(std::trunc(left + width - 11)));
+  // 4. The advert box shows the service host's advert page.
+  const std::string address = std::string("http://") + config::kServiceHost + "/gg/gg/gg.html";
+  ui::SetText(ids::kStationPanel, ids::panel::kAdvertBox, address, ui::prop::kAddress);
+}
+
+void OnStationsToggle(const ui::Event&) { Toggle(ids::kStationPanel, ids::kStationPanelUnit); }
+
+void OnBoardToggle(const ui::Event&) {
+  if (QWidget* board = ui::FindWindow(ids::kBoard)) board->repaint();
+  Toggle(ids::kBoard, ids::kBoardUnit);
+}
+
+// Minimising to the tray arrives with the tray icon.
+void OnMinimise(const ui::Event&) {}
+
+void OnMaximise(const ui::Event&) {}
+
+void OnClose(const ui::Event&) { ui::DestroyWindowLater(ui::FindWindow(ids::kMainWindow)); }
+
+void OnMenuAbout(const ui::Event&) {}
+
+void OnMenuSuggest(const ui::Event&) {}
+
+void OnMenuCheckUpdate(const ui::Event&) {
+  ui::LoadWindow(ids::kUpdateWindow, ui::FindWindow(ids::kMainWindow));
+}
+
+void OnMenuRequest(const ui::Event&) {}
+
+void OnMenuExit(const ui::Event&) { ui::DestroyWindowLater(ui::FindWindow(ids::kMainWindow)); }
+
+}  // namespace sonaro::app

@@ -1,0 +1,77 @@
+#include "app/program.h"
+
+#include <unistd.h>
+#include <QApplication>
+#include <QEvent>
+#include <QIcon>
+#include <clocale>
+#include <cstdio>
+#include <memory>
+
+#include "app/catalogue.h"
+#include "app/ids.h"
+#include "app/winsys/window_system.h"
+#include "assets/assets.h"
+
+namespace sonaro::app {
+
+namespace {
+std::unique_ptr<ProgramState> g_state;
+
+// Environment the platform needs before the GUI starts; nothing of the program's own is read.
+void PreparePlatform() {
+  // The window tricks of the Main window need X11; on a Wayland session use XWayland.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+      qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+  }
+  // The embedded browser refuses to start its sandbox as root.
+  if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  }
+}
+}  // namespace
+
+ProgramState& State() {
+  if (!g_state) g_state = std::make_unique<ProgramState>();
+  return *g_state;
+}
+
+void RunSetUpSteps() {
+  // The tray code recognises the shell's restart by this number; 0 is kept like any other.
+  State().taskbarCreatedMessage = QEvent::registerEventType();
+}
+
+int Run(int argc, char** argv) {
+  // 1. The user-interface runtime.
+  PreparePlatform();
+  QApplication application(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);  // only the Main window's end ends us
+  std::setlocale(LC_NUMERIC, "C");                 // the media library needs it
+  assets::Init();
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/sonaro.png")));
+  ui::InstallCatalogue(Catalogue());
+
+  // 2. Phase 1: the program-wide objects, in order.
+  g_state = std::make_unique<ProgramState>();
+
+  // 4. Phase 2: the set-up steps.
+  RunSetUpSteps();
+
+  // 5. Load and show the Main window; its creation handler builds the rest.
+  QWidget* mainWindow = ui::LoadWindow(ids::kMainWindow, nullptr);
+  if (!mainWindow) {
+    std::fputs("sonaro: the Main window could not be created\n", stderr);
+    return 1;
+  }
+  QObject::connect(mainWindow, &QObject::destroyed, &application, &QCoreApplication::quit);
+
+  // 6. The message loop, until the Main window is destroyed.
+  QApplication::exec();
+
+  // 3./7. Clean-up: the program-wide objects go in construction order.
+  g_state.reset();
+  return 0;
+}
+
+}  // namespace sonaro::app

@@ -1,0 +1,33 @@
+// The program's entry and its program-wide state.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "app/winsys/winproc.h"
+
+namespace sonaro::app {
+
+// Plain program-wide values; everything starts at 0 / empty and lives until the clean-up.
+struct ProgramState {
+  // Event type standing for the shell's "TaskbarCreated" broadcast.
+  int taskbarCreatedMessage = 0;
+  // The window that owns the tray icon (the Main window).
+  QPointer<QWidget> trayWindow;
+  // The Main window's procedure from before the tray procedure was installed; 0 while the tray
+  // procedure is not installed.
+  ui::WndProc savedWindowProc = nullptr;
+  // Receives the tray icon's mouse messages; null means none.
+  void (*trayCallback)(int mouseMessage) = nullptr;
+};
+
+// The program-wide state; valid between phase 1 of start-up and the clean-up.
+ProgramState& State();
+
+// Start-up, message loop and clean-up. Reads no arguments of its own (Qt takes its own).
+int Run(int argc, char** argv);
+
+// Phase 2 of start-up without the window: the set-up steps in order. Exposed for tests.
+void RunSetUpSteps();
+
+}  // namespace sonaro::app

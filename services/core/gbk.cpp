@@ -1,0 +1,33 @@
+#include "services/core/gbk.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace sonaro {
+
+QString FromGbk(std::string_view gbk) {
+  QStringDecoder decoder("GB18030", QStringDecoder::Flag::Stateless);
+  if (!decoder.isValid()) return QString::fromLatin1(gbk.data(), qsizetype(gbk.size()));
+  return decoder.decode(QByteArrayView(gbk.data(), qsizetype(gbk.size())));
+}
+
+Text ToGbk(const QString& text) {
+  QStringEncoder encoder("GB18030", QStringEncoder::Flag::Stateless);
+  if (!encoder.isValid()) return text.toLatin1().toStdString();
+  QByteArray bytes = encoder.encode(text);
+  return Text(bytes.constData(), size_t(bytes.size()));
+}
+
+Text GbkFromUtf8(std::string_view utf8) {
+  return ToGbk(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+}
+
+std::string Utf8FromGbk(std::string_view gbk) { return FromGbk(gbk).toUtf8().toStdString(); }
+
+Text GbkFromCodePoint(char32_t code) {
+  if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return Text();
+  if (code < 0x80) return Text(1, char(code));
+  return ToGbk(QString::fromUcs4(&code, 1));
+}
+
+}  // namespace sonaro

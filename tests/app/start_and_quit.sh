@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Starts the real program on a virtual X server, checks that its windows appear, clicks the
+# Main window's close button and expects exit code 0.
+set -euo pipefail
+program="$1"
+work="$(mktemp -d)"
+trap 'kill $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+
+display=":$((90 + RANDOM % 800))"
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+export HOME="$work" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb
+"$program" >"$work/out.log" 2>&1 &
+pid=$!
+
+main=""
+for _ in $(seq 150); do
+  main="$(xdotool search --onlyvisible --name 'SonaroQuillboard' 2>/dev/null | head -1 || true)"
+  [[ -n "$main" ]] && break
+  sleep 0.2
+done
+if [[ -z "$main" ]]; then
+  echo "FAIL: the Main window did not appear"; cat "$work/out.log"; exit 1
+fi
+eval "$(xdotool getwindowgeometry --shell "$main")"
+mx=$X; my=$Y
+echo "Main window at $mx,$my size ${WIDTH}x${HEIGHT}"
+[[ "$WIDTH" == 400 && "$HEIGHT" == 300 ]] || { echo "FAIL: Main window size"; exit 1; }
+
+# The Station panel: a visible 240 x 530 window docked at the Main window's right edge.
+panel_ok=0
+for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
+  eval "$(xdotool getwindowgeometry --shell "$w")"
+  [[ "$WIDTH" == 240 && "$HEIGHT" == 530 ]] && panel_ok=1
+done
+[[ $panel_ok == 1 ]] || { echo "FAIL: no Station panel"; exit 1; }
+
+if [[ -n "${SONARO_SCREENSHOT_DIR:-}" ]] && command -v import >/dev/null; then
+  mkdir -p "$SONARO_SCREENSHOT_DIR"
+  import -window root -crop 760x600+0+0 "$SONARO_SCREENSHOT_DIR/desktop.png" 2>/dev/null || true
+fi
+
+# The close button 关闭按钮 sits at (344, 24), 28 x 18, in the Main window.
+xdotool mousemove --sync $((mx + 344 + 14)) $((my + 24 + 9)) click 1
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then
+  echo "FAIL: still running after the close button"; kill "$pid"; exit 1
+fi
+set +e
+wait "$pid"
+code=$?
+set -e
+echo "exit code $code"
+[[ $code == 0 ]] || { cat "$work/out.log"; exit 1; }

@@ -1,0 +1,142 @@
+// The program's own windows from the catalogue: start-up state, docking, toggles, the menu's
+// exit, and a screenshot of every window for the README.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPointer>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/catalogue.h"
+#include "app/ids.h"
+#include "app/program.h"
+#include "app/winsys/window_system.h"
+#include "assets/assets.h"
+#include "services/core/gbk.h"
+#include "sonaro_config.h"
+
+using namespace sonaro;
+using ui::prop::kLeft;
+using ui::prop::kTop;
+using ui::prop::kVisible;
+
+namespace {
+
+class ProgramWindows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    assets::Init();
+    ui::InstallCatalogue(app::Catalogue());
+    app::RunSetUpSteps();
+    main_ = ui::LoadWindow(ids::kMainWindow, nullptr);
+    ASSERT_NE(main_.data(), nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main_));
+  }
+  void TearDown() override {
+    delete main_.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  static bool Visible(uint32_t window, uint32_t unit) {
+    return ui::GetProperty(window, unit, kVisible).toBool();
+  }
+  QPointer<QWidget> main_;
+};
+
+}  // namespace
+
+TEST_F(ProgramWindows, StartShowsMainAndDockedPanelWithTheBoardHidden) {
+  EXPECT_EQ(main_->windowTitle(), QStringLiteral("SonaroQuillboard无广告版"));
+  EXPECT_EQ(main_->size(), QSize(400, 300));
+  EXPECT_TRUE(Visible(ids::kMainWindow, ids::kMainWindowUnit));
+  EXPECT_TRUE(Visible(ids::kStationPanel, ids::kStationPanelUnit));
+  ASSERT_NE(ui::FindWindow(ids::kBoard), nullptr);
+  EXPECT_FALSE(Visible(ids::kBoard, ids::kBoardUnit));
+  EXPECT_EQ(ui::FindWindow(ids::kDetails), nullptr);
+
+  // The panel overlaps the Main window's right edge by 11 pixels.
+  EXPECT_EQ(ui::GetInt(ids::kStationPanel, ids::kStationPanelUnit, kLeft), 50 + 400 - 11);
+  EXPECT_EQ(ui::GetInt(ids::kStationPanel, ids::kStationPanelUnit, kTop), 60);
+  EXPECT_EQ(ui::FindWindow(ids::kStationPanel)->parentWidget(), main_.data());
+  EXPECT_EQ(ui::FindWindow(ids::kBoard)->parentWidget(), main_.data());
+
+  // The outline is cut where the panel's picture is white.
+  const QRegion mask = ui::FindWindow(ids::kStationPanel)->mask();
+  EXPECT_FALSE(mask.isEmpty());
+  EXPECT_FALSE(mask.contains(QPoint(0, 529)));
+  EXPECT_TRUE(mask.contains(QPoint(120, 265)));
+
+  // Six collapsed categories holding the stored items.
+  auto* tree = qobject_cast<QTreeWidget*>(ui::ControlWidget(ids::kStationPanel, ids::panel::kTree));
+  ASSERT_NE(tree, nullptr);
+  EXPECT_EQ(tree->topLevelItemCount(), 6);
+  EXPECT_EQ(ui::TreeItemCount(ids::kStationPanel, ids::panel::kTree), 119);
+  EXPECT_EQ(ui::TreeItemText(ids::kStationPanel, ids::panel::kTree, 4),
+            GbkFromUtf8("CRI Hit FM 88.7"));
+
+  EXPECT_EQ(ui::GetText(ids::kStationPanel, ids::panel::kAdvertBox, ui::prop::kAddress),
+            std::string("http://") + config::kServiceHost + "/gg/gg/gg.html");
+}
+
+TEST_F(ProgramWindows, DockedWindowsFollowTheMainWindowEvenWhenHidden) {
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kDiantaidaohang, ui::kEventClicked);
+  EXPECT_FALSE(Visible(ids::kStationPanel, ids::kStationPanelUnit));
+  ASSERT_TRUE(ui::SetInt(ids::kMainWindow, ids::kMainWindowUnit, kLeft, 200));
+  ASSERT_TRUE(ui::SetInt(ids::kMainWindow, ids::kMainWindowUnit, kTop, 120));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ui::GetInt(ids::kStationPanel, ids::kStationPanelUnit, kLeft), 200 + 400 - 11);
+  EXPECT_EQ(ui::GetInt(ids::kStationPanel, ids::kStationPanelUnit, kTop), 130);
+  // After a move the board sits 10 pixels in from the Main window's left edge.
+  EXPECT_EQ(ui::GetInt(ids::kBoard, ids::kBoardUnit, kLeft), 210);
+  EXPECT_EQ(ui::GetInt(ids::kBoard, ids::kBoardUnit, kTop), 120 + 300 - 11);
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kDiantaidaohang, ui::kEventClicked);
+  EXPECT_TRUE(Visible(ids::kStationPanel, ids::kStationPanelUnit));
+}
+
+TEST_F(ProgramWindows, SongRequestButtonTogglesTheBoard) {
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kDiange, ui::kEventClicked);
+  EXPECT_TRUE(Visible(ids::kBoard, ids::kBoardUnit));
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kDiange, ui::kEventClicked);
+  EXPECT_FALSE(Visible(ids::kBoard, ids::kBoardUnit));
+}
+
+TEST_F(ProgramWindows, ExitDestroysTheMainWindowAndEveryOwnedWindow) {
+  QPointer<QWidget> panel = ui::FindWindow(ids::kStationPanel);
+  QPointer<QWidget> board = ui::FindWindow(ids::kBoard);
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuExit, ui::kEventClicked);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(main_.isNull());
+  EXPECT_TRUE(panel.isNull());
+  EXPECT_TRUE(board.isNull());
+}
+
+TEST_F(ProgramWindows, MaximiseDoesNothing) {
+  const QRect before = main_->geometry();
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kZuida, ui::kEventClicked);
+  EXPECT_EQ(main_->geometry(), before);
+  EXPECT_TRUE(main_->isVisible());
+}
+
+// Writes a picture of every window; the README shows them.
+TEST_F(ProgramWindows, Screenshots) {
+  const QString dir = qEnvironmentVariable("SONARO_BINARY_DIR", QStringLiteral(".")) +
+                      QStringLiteral("/screenshots");
+  ASSERT_TRUE(QDir().mkpath(dir));
+  ui::SetProperty(ids::kBoard, ids::kBoardUnit, kVisible, true);
+  ui::LoadWindow(ids::kDetails, main_);
+  ui::LoadWindow(ids::kRequestForm, ui::FindWindow(ids::kBoard));
+  const struct {
+    uint32_t id;
+    const char* file;
+  } windows[] = {{ids::kMainWindow, "main.png"},
+                 {ids::kStationPanel, "stations.png"},
+                 {ids::kBoard, "board.png"},
+                 {ids::kDetails, "details.png"},
+                 {ids::kRequestForm, "request.png"}};
+  for (const auto& window : windows) {
+    QWidget* widget = ui::FindWindow(window.id);
+    ASSERT_NE(widget, nullptr) << window.file;
+    const QImage image = widget->grab().toImage();
+    EXPECT_EQ(image.size(), widget->size());
+    EXPECT_TRUE(image.save(dir + QLatin1Char('/') + QLatin1String(window.file))) << window.file;
+  }
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Sonaro needs.
+# Safe to run again; does nothing when everything is present.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+  # Qt 6
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
+  libqt6webenginecore6-bin qt6-webchannel-dev libqt6svg6 qt6-image-formats-plugins
+  libgl-dev libxkbcommon-dev
+  # media, network, XML, sound
+  libmpv-dev libcurl4-openssl-dev libpugixml-dev libpulse-dev
+  # service host
+  libcpp-httplib-dev libsqlite3-dev libssl-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # fonts, headless display and sound for tests
+  fonts-noto-cjk xvfb xauth x11-utils pulseaudio pulseaudio-utils sox libsox-fmt-all
+  dbus-x11 at-spi2-core python3-pyatspi imagemagick openssl ca-certificates xdotool time
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  SUDO=""
+  [[ $(id -u) -eq 0 ]] || SUDO=sudo
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every flavour and runs every test:
+#   1. the normal build with warnings as errors, all tests;
+#   2. an AddressSanitizer + UndefinedBehaviorSanitizer build, all tests again;
+#   3. the formatting check.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+bash tools/install-deps.sh
+
+echo "== build (warnings as errors)"
+bash tools/build.sh build-ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONARO_WERROR=ON
+echo "== tests"
+(cd build-ci && ctest --output-on-failure --timeout 600)
+
+echo "== sanitizer build (address, undefined)"
+bash tools/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DSONARO_WERROR=ON -DSONARO_SANITIZE=ON \
+  -DSONARO_BUILD_BENCH=OFF
+echo "== tests under sanitizers"
+(cd build-asan && ctest --output-on-failure --timeout 900)
+
+echo "== formatting"
+bash tools/check-format.sh
