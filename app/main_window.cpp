@@ -5,7 +5,9 @@
 
 #include "app/ids.h"
 #include "app/winsys/window_system.h"
+#include "radio/volume_knob.h"
 #include "services/core/gbk.h"
+#include "services/facilities.h"
 #include "sonaro_config.h"
 
 namespace sonaro::app {
@@ -64,6 +66,8 @@ void OnStationPanelCreated(const ui::Event&) {
       ui::GetProperty(ids::kStationPanel, ids::kStationPanelUnit, ui::prop::kPicture)
           .toByteArray());
   ui::CutOutline(panel, picture);
+  // 2. The volume knob, its scale and the system volume.
+  radio::SetUpVolumeKnob();
   // 3. Dock at the Main window's right edge.
   const double left = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kLeft);
   const double top = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kTop);
@@ -89,7 +93,9 @@ void OnMaximise(const ui::Event&) {}
 
 void OnClose(const ui::Event&) { ui::DestroyWindowLater(ui::FindWindow(ids::kMainWindow)); }
 
-void OnMenuAbout(const ui::Event&) {}
+void OnMenuAbout(const ui::Event&) {
+  MessageBox(GbkFromUtf8("累了以后在写吧！"), kMbOk, GbkFromUtf8("Varrowen"));
+}
 
 void OnMenuSuggest(const ui::Event&) {}
 

@@ -1,9 +1,27 @@
+#include <QWidget>
+
+#include "app/ids.h"
+#include "app/winsys/window_system.h"
 #include "services/handlers.h"
+#include "services/update_check.h"
 
 namespace sonaro::services {
 
-// The update check runs in the Update window's creation event; it arrives with the network
-// facilities.
-void OnUpdateWindowCreated(const ui::Event&) {}
+namespace {
+UpdateState& State() {
+  static UpdateState state;
+  return state;
+}
+}  // namespace
+
+// The whole check runs in the Update window's creation event; the window goes when it is over.
+void OnUpdateWindowCreated(const ui::Event& event) {
+  auto* window = qobject_cast<QWidget*>(event.source);
+  ui::SetText(ids::kUpdateWindow, ids::update::kLabel, SetUpUpdateWindow(State()));
+  // The user should see the window with its version while the page is fetched.
+  if (window) window->show();
+  CheckForUpdate(State(), DefaultUpdateSettings());
+  ui::DestroyWindowLater(window);
+}
 
 }  // namespace sonaro::services

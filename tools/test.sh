@@ -2,7 +2,8 @@
 # Installs what is missing, builds every flavour and runs every test:
 #   1. the normal build with warnings as errors, all tests;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build, all tests again;
-#   3. the formatting check.
+#   3. the fuzz targets, 60 s each, under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   4. the formatting check.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -18,6 +19,9 @@ bash tools/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DSONARO_WERROR=ON -DSON
   -DSONARO_BUILD_BENCH=OFF
 echo "== tests under sanitizers"
 (cd build-asan && ctest --output-on-failure --timeout 900)
+
+echo "== fuzzing"
+bash tools/run-fuzzers.sh "${SONARO_FUZZ_SECONDS:-60}"
 
 echo "== formatting"
 bash tools/check-format.sh

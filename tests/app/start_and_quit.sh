@@ -1,19 +1,12 @@
 #!/usr/bin/env bash
-# Starts the real program on a virtual X server, checks that its windows appear, clicks the
-# Main window's close button and expects exit code 0.
+# Starts the real program on a virtual X server with a sound server, checks that its windows
+# appear, clicks the Main window's close button and expects exit code 0.
 set -euo pipefail
 program="$1"
-work="$(mktemp -d)"
-trap 'kill $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+source "$(dirname "$0")/../support/headless.sh"
+headless_start
 
-display=":$((90 + RANDOM % 800))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-
-export HOME="$work" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb
-"$program" >"$work/out.log" 2>&1 &
+"$program" >"$HEADLESS_DIR/out.log" 2>&1 &
 pid=$!
 
 main=""
@@ -23,23 +16,26 @@ for _ in $(seq 150); do
   sleep 0.2
 done
 if [[ -z "$main" ]]; then
-  echo "FAIL: the Main window did not appear"; cat "$work/out.log"; exit 1
+  echo "FAIL: the Main window did not appear"; cat "$HEADLESS_DIR/out.log"; kill "$pid"; exit 1
 fi
 eval "$(xdotool getwindowgeometry --shell "$main")"
 mx=$X; my=$Y
 echo "Main window at $mx,$my size ${WIDTH}x${HEIGHT}"
-[[ "$WIDTH" == 400 && "$HEIGHT" == 300 ]] || { echo "FAIL: Main window size"; exit 1; }
+[[ "$WIDTH" == 400 && "$HEIGHT" == 300 ]] || { echo "FAIL: Main window size"; kill "$pid"; exit 1; }
 
 # The Station panel: a visible 240 x 530 window docked at the Main window's right edge.
 panel_ok=0
 for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
   eval "$(xdotool getwindowgeometry --shell "$w")"
-  [[ "$WIDTH" == 240 && "$HEIGHT" == 530 ]] && panel_ok=1
+  if [[ "$WIDTH" == 240 && "$HEIGHT" == 530 ]]; then
+    [[ "$X" == $((mx + 389)) && "$Y" == $((my + 10)) ]] && panel_ok=1
+  fi
 done
-[[ $panel_ok == 1 ]] || { echo "FAIL: no Station panel"; exit 1; }
+[[ $panel_ok == 1 ]] || { echo "FAIL: no Station panel docked at the right edge"; kill "$pid"; exit 1; }
 
 if [[ -n "${SONARO_SCREENSHOT_DIR:-}" ]] && command -v import >/dev/null; then
   mkdir -p "$SONARO_SCREENSHOT_DIR"
+  sleep 0.5
   import -window root -crop 760x600+0+0 "$SONARO_SCREENSHOT_DIR/desktop.png" 2>/dev/null || true
 fi
 
@@ -54,4 +50,4 @@ wait "$pid"
 code=$?
 set -e
 echo "exit code $code"
-[[ $code == 0 ]] || { cat "$work/out.log"; exit 1; }
+[[ $code == 0 ]] || { cat "$HEADLESS_DIR/out.log"; exit 1; }

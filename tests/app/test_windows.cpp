@@ -2,6 +2,7 @@
 // exit, and a screenshot of every window for the README.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QPointer>
 #include <QTest>
@@ -12,7 +13,9 @@
 #include "app/program.h"
 #include "app/winsys/window_system.h"
 #include "assets/assets.h"
+#include "radio/volume.h"
 #include "services/core/gbk.h"
+#include "services/facilities.h"
 #include "sonaro_config.h"
 
 using namespace sonaro;
@@ -22,10 +25,23 @@ using ui::prop::kVisible;
 
 namespace {
 
+class SteadyVolume : public radio::SystemVolume {
+ public:
+  bool Open() override { return true; }
+  bool Read(long& left, long& right) override {
+    left = right = 32768;
+    return true;
+  }
+  void Write(long, long) override {}
+  void Close() override {}
+};
+
 class ProgramWindows : public ::testing::Test {
  protected:
   void SetUp() override {
     assets::Init();
+    // No sound server here: the volume knob reads a steady system volume instead.
+    radio::SetSystemVolumeMaker([] { return std::make_unique<SteadyVolume>(); });
     ui::InstallCatalogue(app::Catalogue());
     app::RunSetUpSteps();
     main_ = ui::LoadWindow(ids::kMainWindow, nullptr);
@@ -33,6 +49,7 @@ class ProgramWindows : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main_));
   }
   void TearDown() override {
+    radio::SetSystemVolumeMaker(nullptr);
     delete main_.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
@@ -114,6 +131,32 @@ TEST_F(ProgramWindows, MaximiseDoesNothing) {
   ui::RaiseEvent(ids::kMainWindow, ids::main::kZuida, ui::kEventClicked);
   EXPECT_EQ(main_->geometry(), before);
   EXPECT_TRUE(main_->isVisible());
+}
+
+TEST_F(ProgramWindows, AboutBoxAndTheMenuItemsThatDoNothing) {
+  struct Shown {
+    Text text;
+    int style;
+    Text title;
+  };
+  std::vector<Shown> shown;
+  SetMessageAnswerer([&](const Text& text, int style, const Text& title) {
+    shown.push_back({text, style, title});
+    return kIdOk;
+  });
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuAbout, ui::kEventClicked);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, GbkFromUtf8("累了以后在写吧！"));
+  EXPECT_EQ(shown[0].style, 0);
+  EXPECT_EQ(shown[0].title, GbkFromUtf8("Varrowen"));
+
+  const int before = int(QApplication::topLevelWidgets().size());
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuSuggest, ui::kEventClicked);
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuRequest, ui::kEventClicked);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(int(QApplication::topLevelWidgets().size()), before);
+  EXPECT_EQ(shown.size(), 1u);
+  SetMessageAnswerer(nullptr);
 }
 
 // Writes a picture of every window; the README shows them.

@@ -1,0 +1,170 @@
+#include "services/facilities.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+#include <QUrl>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace sonaro {
+namespace {
+
+std::mutex answererMutex;
+MessageAnswerer answerer;
+
+bool OnGuiThread() {
+  QCoreApplication* app = QCoreApplication::instance();
+  return !app || QThread::currentThread() == app->thread();
+}
+
+// The result of a box closed without a button: what Escape chooses.
+int ClosedResult(int style) {
+  switch (style & 0x0F) {
+    case kMbOkCancel:
+    case kMbYesNoCancel:
+    case kMbRetryCancel:
+      return kIdCancel;
+    case kMbAbortRetryIgnore:
+      return kIdAbort;
+    case kMbYesNo:
+      return kIdNo;
+    default:
+      return kIdOk;
+  }
+}
+
+int ResultOf(QMessageBox::StandardButton button, int style) {
+  switch (button) {
+    case QMessageBox::Ok:
+      return kIdOk;
+    case QMessageBox::Cancel:
+      return kIdCancel;
+    case QMessageBox::Abort:
+      return kIdAbort;
+    case QMessageBox::Retry:
+      return kIdRetry;
+    case QMessageBox::Ignore:
+      return kIdIgnore;
+    case QMessageBox::Yes:
+      return kIdYes;
+    case QMessageBox::No:
+      return kIdNo;
+    default:
+      return ClosedResult(style);
+  }
+}
+
+int ShowBox(const Text& text, int style, const Text& title) {
+  MessageAnswerer answer;
+  {
+    std::lock_guard lock(answererMutex);
+    answer = answerer;
+  }
+  if (answer) return answer(text, style, title);
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return ClosedResult(style);
+
+  using B = QMessageBox;
+  // The buttons in their fixed order; the first is the default, as Enter chooses it.
+  QList<B::StandardButton> buttons;
+  switch (style & 0x0F) {
+    case kMbOkCancel:
+      buttons = {B::Ok, B::Cancel};
+      break;
+    case kMbAbortRetryIgnore:
+      buttons = {B::Abort, B::Retry, B::Ignore};
+      break;
+    case kMbYesNoCancel:
+      buttons = {B::Yes, B::No, B::Cancel};
+      break;
+    case kMbYesNo:
+      buttons = {B::Yes, B::No};
+      break;
+    case kMbRetryCancel:
+      buttons = {B::Retry, B::Cancel};
+      break;
+    default:
+      buttons = {B::Ok};
+      break;
+  }
+  B::Icon icon = B::NoIcon;
+  switch (style & 0xF0) {
+    case kMbIconError:
+      icon = B::Critical;
+      break;
+    case kMbIconQuestion:
+      icon = B::Question;
+      break;
+    case kMbIconWarning:
+      icon = B::Warning;
+      break;
+    case kMbIconInformation:
+      icon = B::Information;
+      break;
+    default:
+      break;
+  }
+
+  // No owner, and every other window of the program waits for it.
+  QMessageBox box(icon, FromGbk(title), FromGbk(text));
+  box.setWindowModality(Qt::ApplicationModal);
+  B::StandardButtons set;
+  for (B::StandardButton b : buttons) set |= b;
+  box.setStandardButtons(set);
+  box.setDefaultButton(buttons.front());
+  box.exec();
+  return ResultOf(box.standardButton(box.clickedButton()), style);
+}
+
+}  // namespace
+
+int MessageBox(const Text& text, int style, const std::optional<Text>& title) {
+  static const Text kDefaultTitle = GbkFromUtf8("信息：");
+  const Text& shown = title ? *title : kDefaultTitle;
+  if (OnGuiThread()) return ShowBox(text, style, shown);
+  int result = ClosedResult(style);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [&] { return ShowBox(text, style, shown); },
+      Qt::BlockingQueuedConnection, &result);
+  return result;
+}
+
+void SetMessageAnswerer(MessageAnswerer answer) {
+  std::lock_guard lock(answererMutex);
+  answerer = std::move(answer);
+}
+
+void OpenInBrowser(const Text& address) {
+  QUrl url(FromGbk(address), QUrl::TolerantMode);
+  // Addresses come from the web host's pages: only web pages are handed on, never a local file
+  // or program the desktop would open.
+  QString scheme = url.scheme().toLower();
+  if (scheme != "http" && scheme != "https") return;
+  if (OnGuiThread()) {
+    QDesktopServices::openUrl(url);
+  } else {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [url] { QDesktopServices::openUrl(url); },
+        Qt::QueuedConnection);
+  }
+}
+
+void LetPendingMessagesRun() {
+  if (QCoreApplication::instance()) QCoreApplication::processEvents();
+}
+
+bool StartWorkerThread(std::function<void()> routine) {
+  if (!routine) return false;
+  try {
+    std::thread(std::move(routine)).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+}  // namespace sonaro

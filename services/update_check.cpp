@@ -1,0 +1,66 @@
+#include "services/update_check.h"
+
+#include <utility>
+
+#include "services/core/files.h"
+#include "services/core/text.h"
+#include "services/core/update_page.h"
+#include "services/facilities.h"
+#include "sonaro_config.h"
+
+namespace sonaro {
+namespace {
+
+Text Gbk(const char* utf8) { return GbkFromUtf8(utf8); }
+
+}  // namespace
+
+UpdateSettings DefaultUpdateSettings() {
+  UpdateSettings settings;
+  settings.pageAddress = Text("http://") + config::kServiceHost + "/gengxin.html";
+  settings.folder = ProgramFolder();
+  return settings;
+}
+
+Text SetUpUpdateWindow(UpdateState& state) {
+  state.currentVersion = "2.0";
+  return Gbk("当前版本：") + state.currentVersion;
+}
+
+void CheckForUpdate(UpdateState& state, const UpdateSettings& settings) {
+  // The window paints before the fetch blocks the GUI thread.
+  LetPendingMessagesRun();
+  Text page = TextFromBytes(WebGet(settings.pageAddress, settings.pageFetch));
+  UpdatePage fields = ReadUpdatePage(page);
+  if (!IsNewerVersion(fields.latest, state.currentVersion)) {
+    MessageBox(Gbk("暂时没有更新"), kMbOk, Gbk("更新"));
+    return;
+  }
+  state.downloadAddress = fields.address;
+  Text question = Gbk("当前版本：") + state.currentVersion + "\r\n" + Gbk("最新版本：") +
+                  fields.latest + "\r\n" + Gbk("更新内容：") + "\r\n" + fields.notes;
+  if (MessageBox(question, kMbYesNo, Gbk("是否下载最新版？")) != kIdYes) return;
+  if (fields.mode == Gbk("打开网页")) {
+    OpenInBrowser(state.downloadAddress);
+  } else if (fields.mode == Gbk("下载文件")) {
+    StartWorkerThread([address = state.downloadAddress, folder = settings.folder,
+                       fetch = settings.downloadFetch] { DownloadUpdate(address, folder, fetch); });
+  }
+}
+
+void DownloadUpdate(Text address, std::string folder, WebGetOptions fetch) {
+  Text name = DownloadFileName(address);
+  bool complete = false;
+  Bytes data = WebGet(address, fetch, &complete);
+  // A download that broke off is a failed download, not a new version: nothing is saved.
+  // The folder is a file-system name (UTF-8), the file name comes from the page (GBK).
+  if (!name.empty() && !data.empty() && complete &&
+      WriteFile(folder + "/" + Utf8FromGbk(name), data)) {
+    MessageBox(Gbk("新版本已下载到：") + "\r\n" + GbkFromUtf8(folder) + "/" + name, kMbOk,
+               Gbk("更新"));
+    return;
+  }
+  MessageBox(Gbk("下载失败"), kMbIconError, Gbk("更新"));
+}
+
+}  // namespace sonaro
