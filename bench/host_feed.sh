@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# Feed requests per second of sonaro-host against nginx serving the same bytes as a static
+# file, measured in the same run on this machine with wrk. Every request opens its own
+# connection and is the player's: HTTP/1.0, its User-Agent, "Accept: */*". Then the host's
+# rate again while dedications keep arriving.
+#
+#   bench/host_feed.sh <path of sonaro-host>      (BENCH_SECONDS=10 per measurement)
+#
+# Everything listens on 127.0.0.1 only and stops by itself. Exits 1 when the host's rate is
+# below half of nginx's.
+set -euo pipefail
+
+host_binary="$(realpath "${1:?usage: host_feed.sh <path of sonaro-host>}")"
+seconds="${BENCH_SECONDS:-10}"
+threads=2        # the machine has two cores
+connections=16
+# The load generator and the reference server are the benchmark's own needs: install them here,
+# without letting the package start a system nginx on port 80.
+if ! command -v wrk >/dev/null || ! [[ -x "$(command -v nginx || echo /usr/sbin/nginx)" ]]; then
+  [[ $(id -u) -eq 0 ]] || { echo "wrk and nginx are missing (apt-get install wrk nginx)"; exit 2; }
+  printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+  chmod +x /usr/sbin/policy-rc.d
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wrk nginx curl \
+    >/dev/null || true
+  rm -f /usr/sbin/policy-rc.d
+fi
+command -v wrk >/dev/null || { echo "wrk is missing (apt-get install wrk)"; exit 2; }
+nginx_binary="$(command -v nginx || echo /usr/sbin/nginx)"
+[[ -x "$nginx_binary" ]] || { echo "nginx is missing (apt-get install nginx)"; exit 2; }
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# -- the host, with a full feed
+"$host_binary" --listen 127.0.0.1:0 --data "$work/data" --submit-interval 0 \
+  >"$work/host.out" 2>"$work/host.log" &
+pids+=($!)
+for _ in $(seq 100); do grep -q listening "$work/host.out" 2>/dev/null && break; sleep 0.1; done
+host_port="$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\),.*/\1/p' "$work/host.out")"
+[[ -n "$host_port" ]] || { echo "sonaro-host did not start:"; cat "$work/host.log"; exit 2; }
+base="http://127.0.0.1:$host_port"
+path=/gg/diangatai1/xmlxianshi.asp
+
+post() {
+  curl -s -o /dev/null -w '%{http_code}' --data "$1" "$base/gg/diangatai1/index.asp"
+}
+# Dedication forms numbered FIRST..LAST, one urlencoded GBK body a line, as a browser sends them.
+forms() {
+  python3 - "$1" "$2" <<'PY'
+import sys, urllib.parse
+for i in range(int(sys.argv[1]), int(sys.argv[2]) + 1):
+    fields = [("beichenghu", "亲爱的"), ("beiname", f"小红{i}"), ("geming", "月亮代表我的心"),
+              ("dizhi", f"http://music.example.com/songs/{i}.mp3"),
+              ("neirong", f"第{i}条祝福：祝你生日快乐，天天开心，工作顺利，万事如意！"),
+              ("dianchenghu", "老同学"), ("dianname", f"小明{i}")]
+    print(urllib.parse.urlencode(fields, encoding="gbk"))
+PY
+}
+while read -r body; do
+  [[ "$(post "$body")" == 200 ]] || { echo "seeding the feed failed"; exit 2; }
+done < <(forms 1 50)
+curl -s -0 "$base$path" >"$work/feed.xml"
+echo "feed: 50 dedications, $(wc -c <"$work/feed.xml") bytes"
+
+# -- nginx with the same bytes as a static file
+nginx_port="$(free_port)"
+mkdir -p "$work/nginx/root/gg/diangatai1" "$work/nginx/temp"
+cp "$work/feed.xml" "$work/nginx/root$path"
+# Started as root, nginx serves from unprivileged workers: they must be able to read the file.
+chmod a+x "$work"
+chmod -R a+rX "$work/nginx/root"
+cat >"$work/nginx/nginx.conf" <<CONF
+worker_processes $threads;
+daemon off;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  client_body_temp_path $work/nginx/temp/body;
+  proxy_temp_path $work/nginx/temp/proxy;
+  fastcgi_temp_path $work/nginx/temp/fastcgi;
+  uwsgi_temp_path $work/nginx/temp/uwsgi;
+  scgi_temp_path $work/nginx/temp/scgi;
+  types { }
+  default_type "text/xml; charset=GBK";
+  server {
+    listen 127.0.0.1:$nginx_port;
+    root $work/nginx/root;
+  }
+}
+CONF
+"$nginx_binary" -c "$work/nginx/nginx.conf" -p "$work/nginx" 2>"$work/nginx/start.log" &
+pids+=($!)
+for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$nginx_port$path" && break; sleep 0.1; done
+cmp -s <(curl -s -0 "http://127.0.0.1:$nginx_port$path") "$work/feed.xml" ||
+  { echo "nginx does not serve the same bytes"; cat "$work/nginx/start.log" "$work/nginx/error.log"; exit 2; }
+
+# -- the player's request, one connection each (HTTP/1.0 without keep-alive)
+cat >"$work/player.lua" <<'LUA'
+local request_text
+function init(args)
+  request_text = "GET " .. args[1] .. " HTTP/1.0\r\n" ..
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n" ..
+    "Accept: */*\r\nHost: 127.0.0.1\r\n\r\n"
+end
+function request() return request_text end
+LUA
+
+# Prints requests per second; fails on errors or answers other than 200.
+measure() {  # url label
+  local out
+  out="$(wrk -t"$threads" -c"$connections" -d"${seconds}s" -s "$work/player.lua" "$1" -- "$path")"
+  if grep -qE 'Non-2xx|Socket errors: connect [1-9]|timeout [1-9]' <<<"$out"; then
+    echo "$2: wrk reports failures:" >&2
+    echo "$out" >&2
+    return 1
+  fi
+  awk '/^Requests\/sec:/ { printf "%.0f\n", $2 }' <<<"$out"
+}
+
+echo "warming up"
+seconds=2 measure "http://127.0.0.1:$nginx_port" nginx >/dev/null
+seconds=2 measure "$base" sonaro-host >/dev/null
+
+# Alternating, so that neither side gets the quieter half of the run.
+n1="$(measure "http://127.0.0.1:$nginx_port" nginx)"
+h1="$(measure "$base" sonaro-host)"
+n2="$(measure "http://127.0.0.1:$nginx_port" nginx)"
+h2="$(measure "$base" sonaro-host)"
+nginx_rate=$(((n1 + n2) / 2))
+host_rate=$(((h1 + h2) / 2))
+
+# -- the host again while dedications arrive, ten a second from another client
+mapfile -t arriving < <(forms 1000 $((1000 + seconds * 10)))
+stored_before="$(grep -c 'stored dedication' "$work/host.log")"
+(
+  end=$((SECONDS + seconds))
+  for body in "${arriving[@]}"; do
+    ((SECONDS < end)) || break
+    post "$body" >/dev/null || true
+    sleep 0.1
+  done
+) &
+writer=$!
+pids+=("$writer")
+busy_rate="$(measure "$base" sonaro-host)"
+wait "$writer" || true
+stored=$(($(grep -c 'stored dedication' "$work/host.log") - stored_before))
+
+ratio="$(awk -v h="$host_rate" -v n="$nginx_rate" 'BEGIN { printf "%.2f", h / n }')"
+echo
+echo "Feed requests per second (wrk -t$threads -c$connections, ${seconds}s each, one connection per request):"
+printf '  %-36s %8s   (%s, %s)\n' "nginx, static file (reference)" "$nginx_rate" "$n1" "$n2"
+printf '  %-36s %8s   (%s, %s)\n' "sonaro-host" "$host_rate" "$h1" "$h2"
+printf '  %-36s %8s   (%s dedications stored meanwhile)\n' "sonaro-host, dedications arriving" \
+  "$busy_rate" "$stored"
+echo "Ratio sonaro-host / nginx: $ratio (target at least 0.50)"
+awk -v r="$ratio" 'BEGIN { exit !(r >= 0.5) }' || { echo "BELOW TARGET"; exit 1; }

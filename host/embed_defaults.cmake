@@ -1,0 +1,25 @@
+# Writes OUTPUT, a C++ file holding the bytes of each file of FILES (comma-separated names in
+# folder DIR) as the host's default data files. Run at build time:
+#   cmake -DDIR=... -DFILES=a,b -DOUTPUT=... -P embed_defaults.cmake
+string(REPLACE "," ";" FILES "${FILES}")
+set(code "// Made by host/embed_defaults.cmake from host/defaults/; do not edit.\n")
+string(APPEND code "#include \"host/data_folder.h\"\n\nnamespace sonaro::host {\nnamespace {\n")
+set(entries "")
+set(index 0)
+foreach(name IN LISTS FILES)
+  file(READ "${DIR}/${name}" hex HEX)
+  string(LENGTH "${hex}" hex_length)
+  math(EXPR size "${hex_length} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n"
+         bytes "${bytes}")
+  string(APPEND code "const unsigned char kFile${index}[] = {\n${bytes}0};\n")
+  string(APPEND entries "    {\"${name}\", {reinterpret_cast<const char*>(kFile${index}), ${size}}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+string(APPEND code "const DefaultFile kFiles[] = {\n${entries}};\n}  // namespace\n\n")
+string(APPEND code "std::span<const DefaultFile> DefaultFiles() { return kFiles; }\n\n")
+string(APPEND code "}  // namespace sonaro::host\n")
+file(WRITE "${OUTPUT}.tmp" "${code}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")

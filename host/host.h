@@ -1,0 +1,108 @@
+// The service host: everything the player fetches from its one web host, and the dedication
+// page it submits through.
+//
+//   /gengxin.html                          update page       (data folder: update.html)
+//   /gg/diangatai1/xmlxianshi.asp          dedication feed   (database)
+//   /gonggao.txt                           announcement      (data folder: announcement.txt)
+//   /gg/diangatai1/index.asp               dedication page   (GET: the form; POST: submit)
+//   /gg/gg/gg.html                         advert page       (data folder: advert.html)
+//   /tessaly/shouyinji/bangzhu/01.html     help page         (data folder: help.html)
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/data_folder.h"
+#include "host/form.h"
+#include "host/http_server.h"
+#include "host/pages.h"
+#include "host/rate_limit.h"
+#include "host/store.h"
+
+namespace sonaro::host {
+
+inline constexpr std::string_view kUpdatePath = "/gengxin.html";
+inline constexpr std::string_view kFeedPath = "/gg/diangatai1/xmlxianshi.asp";
+inline constexpr std::string_view kAnnouncementPath = "/gonggao.txt";
+inline constexpr std::string_view kDedicationPath = "/gg/diangatai1/index.asp";
+inline constexpr std::string_view kAdvertPath = "/gg/gg/gg.html";
+inline constexpr std::string_view kHelpPath = "/tessaly/shouyinji/bangzhu/01.html";
+
+struct HostOptions {
+  std::string address = "127.0.0.1";
+  int port = 8760;  // 0: any free port
+  std::filesystem::path data_dir;
+  // Dedications in the feed: the most recent ones.
+  size_t feed_size = 50;
+  // Time one address has to wait between two stored submissions; 0: no limit.
+  std::chrono::milliseconds submit_interval{10'000};
+  // Take the client's address from the last X-Forwarded-For entry (for a host behind a reverse
+  // proxy that sets it); otherwise the connection's address counts.
+  bool trust_forwarded_for = false;
+  FieldLimits field_limits;
+  ConnectionLimits connection;
+};
+
+class Host {
+ public:
+  // Opens the data folder (creating it and its default files when missing) and the SQLite
+  // database in it. Throws std::runtime_error (StoreError included) with a message for the
+  // operator.
+  explicit Host(HostOptions options);
+  // The same with another store in place of the data folder's database.
+  Host(HostOptions options, std::unique_ptr<DedicationStore> store);
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  // Starts listening; returns the port. Throws std::runtime_error when the address cannot be
+  // bound.
+  int Bind();
+  // Serves until Stop(); call after Bind(). False when serving failed rather than stopped.
+  bool Serve();
+  // Stops serving: Serve() returns once the connections being served are done. May be called
+  // from any thread, also before Serve() (which then returns at once).
+  void Stop();
+
+  // Reads the feed from the store again, for when the database was changed from outside.
+  void ReloadFeed();
+
+  // The feed as it is served now.
+  std::shared_ptr<const std::string> Feed() const { return feed_.load(); }
+
+ private:
+  void Route();
+  void Submit(const httplib::Request& request, httplib::Response& response,
+              const httplib::ContentReader& reader);
+  void AnswerPage(httplib::Response& response, int status, const PageNote& note,
+                  const Dedication& values);
+  std::string ClientAddress(const httplib::Request& request) const;
+  void PublishFeed();
+
+  HostOptions options_;
+  DataFolder folder_;
+  std::unique_ptr<DedicationStore> store_;
+  OperatorFile update_page_;
+  OperatorFile announcement_;
+  OperatorFile advert_page_;
+  OperatorFile help_page_;
+  SubmissionLimiter limiter_;
+  const std::string empty_form_page_;  // GBK
+
+  // Submissions are stored one at a time: the duplicate check, the rate limit and the store
+  // see them in one order, and the feed is rebuilt from the store after each.
+  std::mutex submit_mutex_;
+  std::vector<Dedication> recent_;  // what the feed holds, oldest first
+  std::atomic<std::shared_ptr<const std::string>> feed_;
+
+  std::atomic<bool> stopping_{false};
+  HttpServer server_;
+};
+
+}  // namespace sonaro::host

@@ -1,0 +1,203 @@
+#include <sqlite3.h>
+
+#include <mutex>
+#include <string>
+
+#include "host/store.h"
+
+namespace sonaro::host {
+namespace {
+
+constexpr int kSchemaVersion = 1;
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS dedications (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  received_at TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now')),
+  from_address TEXT NOT NULL,
+  chenghu TEXT NOT NULL,
+  diangezhe TEXT NOT NULL,
+  beichenghu TEXT NOT NULL,
+  beidiangezhe TEXT NOT NULL,
+  geming TEXT NOT NULL,
+  gequdizhi TEXT NOT NULL,
+  zhufuyu TEXT NOT NULL
+);
+)sql";
+
+constexpr const char* kInsert =
+    "INSERT INTO dedications (from_address, chenghu, diangezhe, beichenghu, beidiangezhe, "
+    "geming, gequdizhi, zhufuyu) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)";
+
+constexpr const char* kLatest =
+    "SELECT chenghu, diangezhe, beichenghu, beidiangezhe, geming, gequdizhi, zhufuyu FROM "
+    "(SELECT * FROM dedications ORDER BY id DESC LIMIT ?1) ORDER BY id ASC";
+
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) {
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
+      throw StoreError(std::string("cannot prepare a statement: ") + sqlite3_errmsg(db));
+    }
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  sqlite3_stmt* get() const { return stmt_; }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Leaves a statement ready for its next use, whatever happened in this one.
+class ResetOnExit {
+ public:
+  explicit ResetOnExit(sqlite3_stmt* stmt) : stmt_(stmt) {}
+  ~ResetOnExit() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  ResetOnExit(const ResetOnExit&) = delete;
+  ResetOnExit& operator=(const ResetOnExit&) = delete;
+
+ private:
+  sqlite3_stmt* stmt_;
+};
+
+std::string ColumnText(sqlite3_stmt* stmt, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  if (text == nullptr) return {};
+  return std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+}
+
+class SqliteStore final : public DedicationStore {
+ public:
+  explicit SqliteStore(const std::filesystem::path& file) {
+    int rc =
+        sqlite3_open_v2(file.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+      std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+      sqlite3_close(db_);
+      throw StoreError("cannot open database " + file.string() + ": " + message);
+    }
+    try {
+      SetUp(file);
+      insert_ = std::make_unique<Statement>(db_, kInsert);
+      latest_ = std::make_unique<Statement>(db_, kLatest);
+    } catch (...) {
+      insert_.reset();
+      latest_.reset();
+      sqlite3_close(db_);
+      throw;
+    }
+  }
+
+  ~SqliteStore() override {
+    insert_.reset();
+    latest_.reset();
+    sqlite3_close(db_);
+  }
+
+  std::int64_t Add(const Dedication& d, std::string_view from_address) override {
+    std::lock_guard lock(mutex_);
+    sqlite3_stmt* stmt = insert_->get();
+    ResetOnExit reset(stmt);
+    const std::string_view values[] = {from_address,   d.chenghu, d.diangezhe, d.beichenghu,
+                                       d.beidiangezhe, d.geming,  d.gequdizhi, d.zhufuyu};
+    int index = 1;
+    for (std::string_view value : values) {
+      Check(sqlite3_bind_text(stmt, index++, value.data(), static_cast<int>(value.size()),
+                              SQLITE_TRANSIENT),
+            "bind");
+    }
+    int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_DONE) Check(rc, "store a dedication");
+    return sqlite3_last_insert_rowid(db_);
+  }
+
+  std::vector<Dedication> Latest(std::size_t count) override {
+    std::lock_guard lock(mutex_);
+    sqlite3_stmt* stmt = latest_->get();
+    ResetOnExit reset(stmt);
+    Check(sqlite3_bind_int64(stmt, 1, static_cast<sqlite3_int64>(count)), "bind");
+    std::vector<Dedication> result;
+    for (;;) {
+      int rc = sqlite3_step(stmt);
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) Check(rc, "read dedications");
+      Dedication& d = result.emplace_back();
+      d.chenghu = ColumnText(stmt, 0);
+      d.diangezhe = ColumnText(stmt, 1);
+      d.beichenghu = ColumnText(stmt, 2);
+      d.beidiangezhe = ColumnText(stmt, 3);
+      d.geming = ColumnText(stmt, 4);
+      d.gequdizhi = ColumnText(stmt, 5);
+      d.zhufuyu = ColumnText(stmt, 6);
+    }
+    return result;
+  }
+
+ private:
+  void SetUp(const std::filesystem::path& file) {
+    // Another process (the operator's sqlite3 shell, say) may hold the lock for a moment.
+    sqlite3_busy_timeout(db_, 5000);
+    std::string mode = QueryText("PRAGMA journal_mode=WAL");
+    if (mode != "wal") {
+      throw StoreError("cannot put database " + file.string() +
+                       " into write-ahead-log mode (journal mode is '" + mode + "')");
+    }
+    // In WAL mode FULL syncs the log at every commit, so a confirmed record survives power loss
+    // too, not only a crash of this process.
+    Exec("PRAGMA synchronous=FULL");
+    int version = std::stoi(QueryText("PRAGMA user_version"));
+    if (version > kSchemaVersion) {
+      throw StoreError("database " + file.string() + " was made by a newer sonaro-host (schema " +
+                       std::to_string(version) + ")");
+    }
+    Exec("BEGIN IMMEDIATE");
+    try {
+      Exec(kSchema);
+      Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
+      Exec("COMMIT");
+    } catch (...) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
+  }
+
+  void Exec(const std::string& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+      std::string message = error ? error : sqlite3_errmsg(db_);
+      sqlite3_free(error);
+      throw StoreError("database error (" + sql + "): " + message);
+    }
+  }
+
+  std::string QueryText(const char* sql) {
+    Statement stmt(db_, sql);
+    int rc = sqlite3_step(stmt.get());
+    if (rc != SQLITE_ROW) Check(rc == SQLITE_DONE ? SQLITE_ERROR : rc, sql);
+    return ColumnText(stmt.get(), 0);
+  }
+
+  void Check(int rc, const char* what) {
+    if (rc != SQLITE_OK) {
+      throw StoreError(std::string("database error (") + what + "): " + sqlite3_errmsg(db_));
+    }
+  }
+
+  std::mutex mutex_;
+  sqlite3* db_ = nullptr;
+  std::unique_ptr<Statement> insert_;
+  std::unique_ptr<Statement> latest_;
+};
+
+}  // namespace
+
+std::unique_ptr<DedicationStore> OpenSqliteStore(const std::filesystem::path& file) {
+  return std::make_unique<SqliteStore>(file);
+}
+
+}  // namespace sonaro::host

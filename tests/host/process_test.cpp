@@ -1,0 +1,251 @@
+// sonaro-host as a program: started, killed and restarted for real.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/data_folder.h"
+#include "host/gbk.h"
+#include "services/core/xmldoc.h"
+#include "support.h"
+
+namespace sonaro::host {
+namespace {
+
+using namespace test;
+
+struct Exit {
+  bool exited = false;
+  int code = -1;   // when exited
+  int signal = 0;  // when killed
+};
+
+// One run of the host binary, its standard output on a pipe and its standard error in a file.
+class HostProcess {
+ public:
+  explicit HostProcess(const std::vector<std::string>& arguments,
+                       const std::filesystem::path& stderr_file) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(out[1], STDOUT_FILENO);
+      int err = ::open(stderr_file.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      if (err >= 0) ::dup2(err, STDERR_FILENO);
+      std::vector<char*> argv;
+      std::string program = SONARO_HOST_BINARY;
+      argv.push_back(program.data());
+      std::vector<std::string> copy = arguments;
+      for (std::string& argument : copy) argv.push_back(argument.data());
+      argv.push_back(nullptr);
+      ::execv(program.c_str(), argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    stdout_ = out[0];
+  }
+
+  ~HostProcess() {
+    if (pid_ > 0 && !waited_) {
+      ::kill(pid_, SIGKILL);
+      Wait(10s);
+    }
+    if (stdout_ >= 0) ::close(stdout_);
+  }
+
+  // The port from the host's first line, or 0 when it ended or said nothing in time.
+  int AwaitPort(std::chrono::milliseconds timeout = 20s) {
+    std::string line = ReadLine(timeout);
+    size_t at = line.find("listening on http://127.0.0.1:");
+    if (at == std::string::npos) return 0;
+    return std::atoi(line.c_str() + at + std::string("listening on http://127.0.0.1:").size());
+  }
+
+  // Everything the host wrote to standard output until it closed it.
+  std::string ReadLine(std::chrono::milliseconds timeout) {
+    std::string text;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    char c;
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd p{stdout_, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      if (::read(stdout_, &c, 1) != 1) break;
+      if (c == '\n') break;
+      text += c;
+    }
+    return text;
+  }
+
+  void Signal(int signal) { ::kill(pid_, signal); }
+
+  std::optional<Exit> Wait(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      int status = 0;
+      pid_t done = ::waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        waited_ = true;
+        Exit exit;
+        exit.exited = WIFEXITED(status);
+        if (exit.exited) exit.code = WEXITSTATUS(status);
+        if (WIFSIGNALED(status)) exit.signal = WTERMSIG(status);
+        return exit;
+      }
+      if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
+      std::this_thread::sleep_for(10ms);
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int stdout_ = -1;
+  bool waited_ = false;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+class HostProcessTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> Arguments(std::vector<std::string> more = {}) {
+    std::vector<std::string> arguments = {"--listen", "127.0.0.1:0", "--data",
+                                          (dir_.path() / "data").string()};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+  }
+  std::filesystem::path Log() const { return dir_.path() / "stderr.txt"; }
+  TempDir dir_;
+};
+
+TEST_F(HostProcessTest, ConfirmedDedicationsSurviveKillRightAfterTheAnswer) {
+  constexpr int kRounds = 5;
+  for (int round = 1; round <= kRounds; ++round) {
+    HostProcess host(Arguments(), Log());
+    int port = host.AwaitPort();
+    ASSERT_GT(port, 0) << ReadFile(Log());
+    HttpAnswer answer = PostForm(port, DedicationForm("第" + std::to_string(round) + "条祝福"));
+    ASSERT_EQ(answer.status, 200);
+    ASSERT_TRUE(answer.Text().find("点歌成功") != std::string::npos);
+    host.Signal(SIGKILL);
+    std::optional<Exit> exit = host.Wait(10s);
+    ASSERT_TRUE(exit.has_value());
+    EXPECT_EQ(exit->signal, SIGKILL);
+  }
+  HostProcess host(Arguments(), Log());
+  int port = host.AwaitPort();
+  ASSERT_GT(port, 0) << ReadFile(Log());
+  sonaro::XmlDoc doc;
+  ASSERT_TRUE(doc.Load(ProgramGet(port, kFeedPath).body));
+  ASSERT_EQ(doc.ChildCount("@1/"), kRounds);
+  for (int i = 1; i <= kRounds; ++i) {
+    EXPECT_EQ(doc.Value("@1/@" + std::to_string(i) + "/zhufuyu"),
+              GbkFromUtf8("第" + std::to_string(i) + "条祝福"));
+  }
+}
+
+TEST_F(HostProcessTest, TermStopsCleanlyAndARestartKeepsTheData) {
+  {
+    HostProcess host(Arguments({"--submit-interval", "0"}), Log());
+    int port = host.AwaitPort();
+    ASSERT_GT(port, 0) << ReadFile(Log());
+    ASSERT_EQ(PostForm(port, DedicationForm("一")).status, 200);
+    ASSERT_EQ(PostForm(port, DedicationForm("二")).status, 200);
+    host.Signal(SIGTERM);
+    std::optional<Exit> exit = host.Wait(10s);
+    ASSERT_TRUE(exit.has_value());
+    EXPECT_TRUE(exit->exited);
+    EXPECT_EQ(exit->code, 0);
+  }
+  EXPECT_NE(ReadFile(Log()).find("stopping"), std::string::npos);
+  HostProcess host(Arguments(), Log());
+  int port = host.AwaitPort();
+  ASSERT_GT(port, 0) << ReadFile(Log());
+  sonaro::XmlDoc doc;
+  ASSERT_TRUE(doc.Load(ProgramGet(port, kFeedPath).body));
+  EXPECT_EQ(doc.ChildCount("@1/"), 2);
+  EXPECT_EQ(doc.Value("@1/@2/zhufuyu"), GbkFromUtf8("二"));
+}
+
+TEST_F(HostProcessTest, HangUpReadsTheFeedFromTheDatabaseAgain) {
+  HostProcess host(Arguments({"--submit-interval", "0"}), Log());
+  int port = host.AwaitPort();
+  ASSERT_GT(port, 0) << ReadFile(Log());
+  ASSERT_EQ(PostForm(port, DedicationForm("不合适的内容")).status, 200);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir_.path() / "data" / kDatabaseFile).c_str(), &db), SQLITE_OK);
+  sqlite3_busy_timeout(db, 5000);
+  ASSERT_EQ(sqlite3_exec(db, "DELETE FROM dedications", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  host.Signal(SIGHUP);
+  bool emptied = false;
+  for (int i = 0; i < 100 && !emptied; ++i) {
+    sonaro::XmlDoc doc;
+    emptied = doc.Load(ProgramGet(port, kFeedPath).body) && doc.ChildCount("@1/") == 0;
+    if (!emptied) std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_TRUE(emptied);
+  EXPECT_EQ(ProgramGet(port, kAnnouncementPath).status, 200);  // still serving
+}
+
+TEST_F(HostProcessTest, CommandLineMistakesAndHelp) {
+  {
+    HostProcess host({"--bogus"}, Log());
+    std::optional<Exit> exit = host.Wait(10s);
+    ASSERT_TRUE(exit.has_value());
+    EXPECT_EQ(exit->code, 2);
+    EXPECT_NE(ReadFile(Log()).find("unknown option '--bogus'"), std::string::npos);
+  }
+  HostProcess help({"--help"}, Log());
+  EXPECT_EQ(help.ReadLine(10s), "Usage: sonaro-host [options]");
+  std::optional<Exit> exit = help.Wait(10s);
+  ASSERT_TRUE(exit.has_value());
+  EXPECT_EQ(exit->code, 0);
+}
+
+TEST_F(HostProcessTest, StartFailuresAreExplained) {
+  // The data folder is a file.
+  std::filesystem::path file = dir_.path() / "a-file";
+  std::ofstream(file) << "x";
+  {
+    HostProcess host({"--listen", "127.0.0.1:0", "--data", file.string()}, Log());
+    std::optional<Exit> exit = host.Wait(10s);
+    ASSERT_TRUE(exit.has_value());
+    EXPECT_EQ(exit->code, 1);
+    EXPECT_NE(ReadFile(Log()).find("cannot create data folder"), std::string::npos);
+  }
+  // The data folder is taken, then the port.
+  HostProcess first(Arguments(), Log());
+  int port = first.AwaitPort();
+  ASSERT_GT(port, 0);
+  {
+    HostProcess second(Arguments(), Log());
+    std::optional<Exit> exit = second.Wait(10s);
+    ASSERT_TRUE(exit.has_value());
+    EXPECT_EQ(exit->code, 1);
+    EXPECT_NE(ReadFile(Log()).find("is in use by another sonaro-host"), std::string::npos);
+  }
+  HostProcess third(
+      {"--listen", "127.0.0.1:" + std::to_string(port), "--data", (dir_.path() / "other").string()},
+      Log());
+  std::optional<Exit> exit = third.Wait(10s);
+  ASSERT_TRUE(exit.has_value());
+  EXPECT_EQ(exit->code, 1);
+  EXPECT_NE(ReadFile(Log()).find("cannot listen on 127.0.0.1:" + std::to_string(port)),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace sonaro::host

@@ -1,0 +1,360 @@
+// The host's pure parts: GBK checks and conversions, escaping, reading the form, the
+// submission limiter, the command line.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/form.h"
+#include "host/gbk.h"
+#include "host/markup.h"
+#include "host/options.h"
+#include "host/rate_limit.h"
+
+namespace sonaro::host {
+namespace {
+
+using namespace std::chrono_literals;
+
+// ---- GBK ----
+
+TEST(HostGbk, EveryTwoByteCodeRoundTripsThroughUtf8) {
+  // The database holds UTF-8; what comes back out must be the very bytes the browser sent.
+  int checked = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      std::string gbk{static_cast<char>(lead), static_cast<char>(trail)};
+      ASSERT_TRUE(IsGbk(gbk));
+      std::optional<std::string> utf8 = Utf8FromGbk(gbk);
+      ASSERT_TRUE(utf8.has_value()) << std::hex << lead << trail;
+      ASSERT_EQ(GbkFromUtf8(*utf8), gbk) << std::hex << lead << trail;
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 126 * 190);
+}
+
+TEST(HostGbk, RefusesWhatIsNotGbk) {
+  EXPECT_TRUE(IsGbk(""));
+  EXPECT_TRUE(IsGbk("plain ASCII\r\n"));
+  EXPECT_FALSE(IsGbk("\xD6"));              // a lead byte without its trail
+  EXPECT_FALSE(IsGbk("\xD6\x20"));          // trail below 0x40
+  EXPECT_FALSE(IsGbk("\xD6\x7F"));          // 0x7F is no trail
+  EXPECT_FALSE(IsGbk("\xFF\xA1"));          // 0xFF is no lead
+  EXPECT_FALSE(IsGbk("\x81\x30\x81\x30"));  // GB18030 four-byte form
+  EXPECT_FALSE(Utf8FromGbk("\xD6\xD0\xD6").has_value());
+}
+
+TEST(HostGbk, EuroByteFromBrowsersReadsAsEuro) {
+  // Browsers encode the euro sign in GBK forms as the single byte 0x80.
+  EXPECT_EQ(Utf8FromGbk("5\x80").value(), "5€");
+  // Going out it takes GB18030's two-byte code, which the player's decoder reads as the euro.
+  EXPECT_EQ(GbkFromUtf8("€"), "\xA2\xE3");
+}
+
+TEST(HostGbk, Utf8CheckRejectsMalformedSequences) {
+  EXPECT_TRUE(IsUtf8("中文 and ASCII"));
+  EXPECT_TRUE(IsUtf8("\xF0\x9F\x8E\xB5"));   // U+1F3B5
+  EXPECT_FALSE(IsUtf8("\xC0\xAF"));          // overlong "/"
+  EXPECT_FALSE(IsUtf8("\xED\xA0\x80"));      // surrogate
+  EXPECT_FALSE(IsUtf8("\xF4\x90\x80\x80"));  // past U+10FFFF
+  EXPECT_FALSE(IsUtf8("\xE4\xB8"));          // cut short
+  EXPECT_FALSE(IsUtf8("\xD6\xD0\xCE\xC4"));  // "中文" in GBK
+}
+
+TEST(HostGbk, StrictConversionRefusesCharactersOutsideGbk) {
+  EXPECT_EQ(StrictGbkFromUtf8("中文").value(), "\xD6\xD0\xCE\xC4");
+  EXPECT_FALSE(StrictGbkFromUtf8("歌\xF0\x9F\x8E\xB5").has_value());  // an emoji
+  EXPECT_FALSE(StrictGbkFromUtf8("\xC0\xAF").has_value());
+  // The lenient direction keeps such characters in GB18030's four-byte form and marks
+  // malformed bytes.
+  EXPECT_EQ(GbkFromUtf8("\xF0\x9F\x8E\xB5").size(), 4u);
+  EXPECT_EQ(GbkFromUtf8("a\xFFz"), "a?z");
+}
+
+TEST(HostGbk, OperatorFilesMayBeUtf8OrGbk) {
+  EXPECT_EQ(GbkFromOperatorFile("公告"), "\xB9\xAB\xB8\xE6");
+  EXPECT_EQ(GbkFromOperatorFile("\xEF\xBB\xBF公告"), "\xB9\xAB\xB8\xE6");  // byte-order mark
+  EXPECT_EQ(GbkFromOperatorFile("\xB9\xAB\xB8\xE6"), "\xB9\xAB\xB8\xE6");  // GBK already
+  EXPECT_EQ(GbkFromOperatorFile(""), "");
+}
+
+// ---- escaping ----
+
+TEST(HostMarkup, HtmlEscapesEverySpecial) {
+  EXPECT_EQ(EscapeHtml(R"(<a href="x" title='y'>&amp;</a>)"),
+            "&lt;a href=&quot;x&quot; title=&#39;y&#39;&gt;&amp;amp;&lt;/a&gt;");
+  EXPECT_EQ(EscapeHtml("中文\r\n"), "中文\r\n");
+}
+
+TEST(HostMarkup, XmlKeepsCarriageReturnsAndDropsWhatXmlCannotHold) {
+  EXPECT_EQ(EscapeXml("<b>&\"'</b>"), "&lt;b&gt;&amp;&quot;&apos;&lt;/b&gt;");
+  EXPECT_EQ(EscapeXml("line 1\r\nline 2\tend"), "line 1&#13;\nline 2\tend");
+  EXPECT_EQ(EscapeXml(std::string("a\x01\x1F\x00z", 5)), "az");
+}
+
+// ---- the form ----
+
+TEST(HostForm, DecodesUrlEncodedBodies) {
+  auto form = ParseUrlEncoded("a=1+2&b=%D6%d0&empty=&novalue&&%3D=%26");
+  ASSERT_TRUE(form.has_value());
+  FormData expected = {{"a", "1 2"}, {"b", "\xD6\xD0"}, {"empty", ""}, {"novalue", ""}, {"=", "&"}};
+  EXPECT_EQ(*form, expected);
+  EXPECT_TRUE(ParseUrlEncoded("")->empty());
+  EXPECT_FALSE(ParseUrlEncoded("a=%").has_value());
+  EXPECT_FALSE(ParseUrlEncoded("a=%4").has_value());
+  EXPECT_FALSE(ParseUrlEncoded("a=%G1").has_value());
+  EXPECT_FALSE(ParseUrlEncoded("%zz=1").has_value());
+}
+
+FormData GbkFields(std::initializer_list<std::pair<std::string, std::string>> utf8_fields) {
+  FormData form;
+  for (const auto& [name, value] : utf8_fields) form.emplace_back(name, GbkFromUtf8(value));
+  return form;
+}
+
+TEST(HostForm, MapsThePageFieldsToTheFeedFields) {
+  FormData form = GbkFields({{"beichenghu", "亲爱的"},
+                             {"beiname", "小红"},
+                             {"geming", "月亮代表我的心"},
+                             {"dizhi", "http://example.com/a.mp3"},
+                             {"neirong", "生日快乐\r\n天天开心"},
+                             {"dianchenghu", "老同学"},
+                             {"dianname", "小明"}});
+  SubmissionReading reading = ReadSubmission(form, FieldLimits{});
+  ASSERT_TRUE(reading.dedication.has_value()) << ::testing::PrintToString(reading.problems);
+  const Dedication& d = *reading.dedication;
+  EXPECT_EQ(d.beichenghu, "亲爱的");
+  EXPECT_EQ(d.beidiangezhe, "小红");
+  EXPECT_EQ(d.geming, "月亮代表我的心");
+  EXPECT_EQ(d.gequdizhi, "http://example.com/a.mp3");
+  EXPECT_EQ(d.zhufuyu, "生日快乐\r\n天天开心");
+  EXPECT_EQ(d.chenghu, "老同学");
+  EXPECT_EQ(d.diangezhe, "小明");
+}
+
+TEST(HostForm, OnlyTheWishesAreRequired) {
+  SubmissionReading reading = ReadSubmission(GbkFields({{"neirong", "祝你幸福"}}), FieldLimits{});
+  ASSERT_TRUE(reading.dedication.has_value());
+  EXPECT_EQ(reading.dedication->zhufuyu, "祝你幸福");
+  EXPECT_EQ(reading.dedication->diangezhe, "");
+
+  for (std::string blank : {"", "  \r\n\t", "\u3000 \u3000"}) {
+    reading = ReadSubmission(GbkFields({{"neirong", blank}, {"dianname", "小明"}}), FieldLimits{});
+    EXPECT_FALSE(reading.dedication.has_value()) << blank;
+    ASSERT_EQ(reading.problems.size(), 1u);
+    EXPECT_NE(reading.problems[0].find("请填写「祝福语」"), std::string::npos);
+    EXPECT_EQ(reading.echo.diangezhe, "小明");  // what was typed goes back into the form
+  }
+}
+
+TEST(HostForm, LimitsCountGbkBytes) {
+  // 500 Chinese characters are 1000 GBK bytes (1500 in UTF-8): just allowed.
+  std::string wishes;
+  for (int i = 0; i < 500; ++i) wishes += "福";
+  std::string name(200, 'n');
+  FieldLimits limits;
+  SubmissionReading reading =
+      ReadSubmission(GbkFields({{"neirong", wishes}, {"beiname", name}}), limits);
+  EXPECT_TRUE(reading.dedication.has_value()) << ::testing::PrintToString(reading.problems);
+
+  reading = ReadSubmission(GbkFields({{"neirong", wishes + "x"}, {"beiname", name + "x"}}), limits);
+  EXPECT_FALSE(reading.dedication.has_value());
+  ASSERT_EQ(reading.problems.size(), 2u);
+  // In the page's order: the recipient's name comes before the wishes.
+  EXPECT_NE(reading.problems[0].find("「他/她的名字」太长了：最多200字节"), std::string::npos);
+  EXPECT_NE(reading.problems[0].find("现在是201字节"), std::string::npos);
+  EXPECT_NE(
+      reading.problems[1].find("「祝福语」太长了：最多1000字节（约500个汉字），现在是1001字节"),
+      std::string::npos);
+  // Typed text goes back into the form to be shortened.
+  EXPECT_EQ(reading.echo.zhufuyu, wishes + "x");
+}
+
+TEST(HostForm, RefusesTextThatIsNotGbk) {
+  FormData form = {{"neirong", "\xD6\xD0\xFF"}, {"geming", "\x81\x30\x81\x30"}};
+  SubmissionReading reading = ReadSubmission(form, FieldLimits{});
+  EXPECT_FALSE(reading.dedication.has_value());
+  ASSERT_EQ(reading.problems.size(), 2u);
+  EXPECT_NE(reading.problems[0].find("「要点的歌曲名」里有不是GBK编码的文字"), std::string::npos);
+  EXPECT_NE(reading.problems[1].find("「祝福语」里有不是GBK编码的文字"), std::string::npos);
+  EXPECT_EQ(reading.echo.zhufuyu, "");  // undecodable text is not put back
+}
+
+TEST(HostForm, AcceptsUtf8WhenTheBrowserSaysSo) {
+  FormData form = {{"_charset_", "UTF-8"}, {"neirong", "生日快乐"}, {"dianname", "小明"}};
+  SubmissionReading reading = ReadSubmission(form, FieldLimits{});
+  ASSERT_TRUE(reading.dedication.has_value());
+  EXPECT_EQ(reading.dedication->zhufuyu, "生日快乐");
+
+  // Limits still count the GBK bytes: 400 characters are 1200 UTF-8 but 800 GBK bytes.
+  std::string wishes;
+  for (int i = 0; i < 400; ++i) wishes += "福";
+  EXPECT_TRUE(ReadSubmission({{"_charset_", "utf-8"}, {"neirong", wishes}}, FieldLimits{})
+                  .dedication.has_value());
+
+  reading =
+      ReadSubmission({{"_charset_", "utf-8"}, {"neirong", "歌\xF0\x9F\x8E\xB5"}}, FieldLimits{});
+  EXPECT_FALSE(reading.dedication.has_value());
+  ASSERT_EQ(reading.problems.size(), 1u);
+  EXPECT_NE(reading.problems[0].find("GBK编码没有的字符"), std::string::npos);
+
+  reading =
+      ReadSubmission({{"_charset_", "utf-8"}, {"neirong", "\xD6\xD0\xCE\xC4"}}, FieldLimits{});
+  EXPECT_FALSE(reading.dedication.has_value());
+
+  reading = ReadSubmission({{"_charset_", "ISO-8859-1"}, {"neirong", "x"}}, FieldLimits{});
+  EXPECT_FALSE(reading.dedication.has_value());
+  EXPECT_NE(reading.problems.at(0).find("不支持的字符编码"), std::string::npos);
+}
+
+TEST(HostForm, RefusesControlCharactersAndLineBreaksInOneLineFields) {
+  SubmissionReading reading = ReadSubmission(
+      {{"neirong", "ok\r\nok\tok"}, {"beiname", "a\r\nb"}, {"dianname", std::string("a\0b", 3)}},
+      FieldLimits{});
+  EXPECT_FALSE(reading.dedication.has_value());
+  ASSERT_EQ(reading.problems.size(), 2u);
+  EXPECT_NE(reading.problems[0].find("「他/她的名字」只能写一行"), std::string::npos);
+  EXPECT_NE(reading.problems[1].find("「你自己的名字」只能写一行"), std::string::npos);
+
+  reading = ReadSubmission({{"neirong", "bell\x07"}}, FieldLimits{});
+  EXPECT_FALSE(reading.dedication.has_value());
+  EXPECT_NE(reading.problems.at(0).find("控制字符"), std::string::npos);
+}
+
+TEST(HostForm, SongAddressMustBeAPlayableLink) {
+  auto address_ok = [](std::string address) {
+    return ReadSubmission({{"neirong", "w"}, {"dizhi", address}}, FieldLimits{})
+        .dedication.has_value();
+  };
+  EXPECT_TRUE(address_ok(""));
+  EXPECT_TRUE(address_ok("http://example.com/a.mp3"));
+  EXPECT_TRUE(address_ok("HTTPS://example.com/a.mp3"));
+  EXPECT_TRUE(address_ok("mms://example.com/live"));
+  EXPECT_TRUE(address_ok("rtsp://example.com/live"));
+  EXPECT_TRUE(address_ok("  http://example.com/padded.mp3 \r\n"));
+  EXPECT_FALSE(address_ok("file:///etc/passwd"));
+  EXPECT_FALSE(address_ok("javascript:alert(1)"));
+  EXPECT_FALSE(address_ok("example.com/a.mp3"));
+  EXPECT_FALSE(address_ok("http://"));
+  EXPECT_FALSE(address_ok("http://example.com/a b.mp3"));
+
+  SubmissionReading reading =
+      ReadSubmission({{"neirong", "w"}, {"dizhi", " http://example.com/x.mp3 "}}, FieldLimits{});
+  ASSERT_TRUE(reading.dedication.has_value());
+  EXPECT_EQ(reading.dedication->gequdizhi, "http://example.com/x.mp3");
+}
+
+TEST(HostForm, MarkupIsKeptAsText) {
+  SubmissionReading reading = ReadSubmission(
+      {{"neirong", "<script>alert('&')</script>"}, {"beiname", "\"><b>"}}, FieldLimits{});
+  ASSERT_TRUE(reading.dedication.has_value());
+  EXPECT_EQ(reading.dedication->zhufuyu, "<script>alert('&')</script>");
+  EXPECT_EQ(reading.dedication->beidiangezhe, "\"><b>");
+}
+
+TEST(HostForm, FirstOfRepeatedFieldsCounts) {
+  SubmissionReading reading =
+      ReadSubmission({{"neirong", "first"}, {"neirong", "second"}}, FieldLimits{});
+  ASSERT_TRUE(reading.dedication.has_value());
+  EXPECT_EQ(reading.dedication->zhufuyu, "first");
+}
+
+// ---- the submission limiter ----
+
+TEST(HostLimiter, OneSubmissionPerIntervalAndAddress) {
+  SubmissionLimiter limiter(10s);
+  auto t0 = SubmissionLimiter::Clock::time_point{} + 1h;
+  EXPECT_FALSE(limiter.Take("10.0.0.1", t0).has_value());
+  auto wait = limiter.Take("10.0.0.1", t0 + 3s);
+  ASSERT_TRUE(wait.has_value());
+  EXPECT_EQ(*wait, 7s);
+  // A refused attempt does not push the next turn further out.
+  EXPECT_FALSE(limiter.Take("10.0.0.1", t0 + 10s).has_value());
+  // Other addresses are not affected.
+  EXPECT_FALSE(limiter.Take("10.0.0.2", t0 + 3s).has_value());
+}
+
+TEST(HostLimiter, GivenBackTurnCanBeTakenAgain) {
+  SubmissionLimiter limiter(10s);
+  auto t0 = SubmissionLimiter::Clock::time_point{} + 1h;
+  EXPECT_FALSE(limiter.Take("a", t0).has_value());
+  limiter.GiveBack("a", t0);
+  EXPECT_FALSE(limiter.Take("a", t0 + 1s).has_value());
+  // A stale give-back (of an older turn) does not free the newer one.
+  limiter.GiveBack("a", t0);
+  EXPECT_TRUE(limiter.Take("a", t0 + 2s).has_value());
+}
+
+TEST(HostLimiter, ZeroIntervalLetsEverythingThrough) {
+  SubmissionLimiter limiter(0ms);
+  auto t0 = SubmissionLimiter::Clock::now();
+  for (int i = 0; i < 5; ++i) EXPECT_FALSE(limiter.Take("a", t0).has_value());
+}
+
+TEST(HostLimiter, ForgetsOldAddressesSoMemoryStaysBounded) {
+  SubmissionLimiter limiter(1s);
+  auto t = SubmissionLimiter::Clock::time_point{} + 1h;
+  for (int i = 0; i < 100'000; ++i) {
+    t += 1ms;
+    ASSERT_FALSE(limiter.Take("addr" + std::to_string(i), t).has_value());
+  }
+  // Only addresses seen within the last interval (1000) must be kept; pruning lags by at most
+  // a doubling.
+  EXPECT_LE(limiter.Size(), 8192u);
+  EXPECT_TRUE(limiter.Take("addr99999", t).has_value());
+}
+
+// ---- the command line ----
+
+TEST(HostCommandLine, DefaultsAndEveryOption) {
+  CommandLine line = ParseCommandLine({"--data", "/srv/sonaro"});
+  EXPECT_EQ(line.options.address, "127.0.0.1");
+  EXPECT_EQ(line.options.port, 8760);
+  EXPECT_EQ(line.options.data_dir, "/srv/sonaro");
+  EXPECT_EQ(line.options.feed_size, 50u);
+  EXPECT_EQ(line.options.submit_interval, 10s);
+
+  line = ParseCommandLine({"--listen=0.0.0.0:80", "--data=d", "--feed-size", "20",
+                           "--submit-interval", "0.5", "--threads=4", "--request-timeout", "3",
+                           "--max-connections-per-address", "0", "--trust-forwarded-for"});
+  EXPECT_EQ(line.options.address, "0.0.0.0");
+  EXPECT_EQ(line.options.port, 80);
+  EXPECT_EQ(line.options.feed_size, 20u);
+  EXPECT_EQ(line.options.submit_interval, 500ms);
+  EXPECT_EQ(line.options.connection.threads, 4u);
+  EXPECT_EQ(line.options.connection.request_timeout, 3s);
+  EXPECT_EQ(line.options.connection.max_connections_per_address, 0u);
+  EXPECT_TRUE(line.options.trust_forwarded_for);
+
+  EXPECT_EQ(ParseCommandLine({"--listen", "localhost:9000"}).options.address, "127.0.0.1");
+  line = ParseCommandLine({"--listen", "[::1]:0"});
+  EXPECT_EQ(line.options.address, "::1");
+  EXPECT_EQ(line.options.port, 0);
+  EXPECT_TRUE(ParseCommandLine({"--help"}).help);
+}
+
+TEST(HostCommandLine, MistakesAreNamed) {
+  auto message = [](std::vector<std::string> arguments) -> std::string {
+    try {
+      ParseCommandLine(arguments);
+    } catch (const UsageError& e) {
+      return e.what();
+    }
+    return "accepted";
+  };
+  EXPECT_NE(message({"--port", "1"}).find("unknown option '--port'"), std::string::npos);
+  EXPECT_NE(message({"--data"}).find("--data wants a value"), std::string::npos);
+  EXPECT_NE(message({"--listen", "8760"}).find("ADDRESS:PORT"), std::string::npos);
+  EXPECT_NE(message({"--listen", "127.0.0.1:70000"}).find("0 to 65535"), std::string::npos);
+  EXPECT_NE(message({"--listen", "radio.example.com:80"}).find("numeric address"),
+            std::string::npos);
+  EXPECT_NE(message({"--listen", "[::1:80"}).find("brackets"), std::string::npos);
+  EXPECT_NE(message({"--feed-size", "0"}).find("--feed-size"), std::string::npos);
+  EXPECT_NE(message({"--feed-size", "12x"}).find("'12x'"), std::string::npos);
+  EXPECT_NE(message({"--submit-interval", "-1"}).find("--submit-interval"), std::string::npos);
+  EXPECT_NE(message({"--trust-forwarded-for=yes"}).find("takes no value"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sonaro::host
