@@ -4,7 +4,10 @@
 #include <cmath>
 
 #include "app/ids.h"
+#include "app/program.h"
+#include "app/tray.h"
 #include "app/winsys/window_system.h"
+#include "radio/player.h"
 #include "radio/volume_knob.h"
 #include "services/core/gbk.h"
 #include "services/facilities.h"
@@ -39,17 +42,57 @@ void Toggle(uint32_t windowId, uint32_t unitId) {
 
 void OnMainCreated(const ui::Event& event) {
   QWidget* mainWindow = ui::FindWindow(ids::kMainWindow);
+  ProgramState& state = State();
   // 1. The Station panel, docked by its own creation handler.
   ui::LoadWindow(ids::kStationPanel, mainWindow);
   // 2. The Dedication board, hidden at once; its creation handler places it.
   ui::LoadWindow(ids::kBoard, mainWindow);
   ui::SetProperty(ids::kBoard, ids::kBoardUnit, kVisible, false);
+  // 3. The window is drawn from its skin, with per-pixel alpha.
+  state.mainSkin.Attach(mainWindow);
+  state.mainSkin.SetBackImageData(ui::PictureBytes("main_skin.png"));
+  // 4., 5. The two text boxes.
+  state.statusBoxSkin.Bind(ui::ControlWidget(ids::kMainWindow, ids::main::kStatusBox));
+  state.statusBoxSkin.SetBackImageData(ui::PictureBytes("status_box.png"));
+  state.statusBoxSkin.SetBorderColor(ui::Rgb(32, 124, 207));
+  state.statusBoxSkin.SetTextColor(ui::Rgb(0, 255, 0));
+  state.stationBoxSkin.Bind(ui::ControlWidget(ids::kMainWindow, ids::main::kStationBox));
+  state.stationBoxSkin.SetBackImageData(ui::PictureBytes("station_box.png"));
+  state.stationBoxSkin.SetBorderColor(ui::Rgb(28, 110, 194));
+  state.stationBoxSkin.SetTextColor(ui::Rgb(255, 255, 255));
+  // 6. The five image buttons: normal and over pictures; the normal one stands in for the rest.
+  const struct {
+    skin::SkinButton& skin;
+    uint32_t unit;
+    const char* normal;
+    const char* over;
+  } buttons[] = {
+      {state.closeButtonSkin, ids::main::kCloseButton, "close_normal.png", "close_hover.png"},
+      {state.minimiseButtonSkin, ids::main::kZuixiao, "minimise_normal.png", "minimise_hover.png"},
+      {state.maximiseButtonSkin, ids::main::kZuida, "maximise_normal.png", "maximise_hover.png"},
+      {state.panelButtonSkin, ids::main::kDiantaidaohang, "stations_normal.png",
+       "stations_hover.png"},
+      {state.dedicationButtonSkin, ids::main::kDiange, "request_normal.png", "request_hover.png"},
+  };
+  for (const auto& button : buttons) {
+    button.skin.Bind(ui::ControlWidget(ids::kMainWindow, button.unit));
+    button.skin.SetImageData(ui::PictureBytes(button.normal), ui::PictureBytes(button.over));
+  }
+  // 7. The animation over the window.
+  RecreateMainAnimation();
+  // 8. From now on the window and its skinned controls are one composed picture.
+  state.mainSkin.AdoptControls();
+  // 9. The player: a 6 x 3 browser window just outside the client area, playing nothing yet.
+  if (radio::PagePlayer* player = radio::Player()) player->Create(mainWindow, -3, -5, 6, 3, {});
+  // 10. The tray icon, present from now on.
+  TrayAdd(mainWindow, GbkFromUtf8("收音机"), &TrayHandler);
   (void)event;
 }
 
 void OnMainMoved(const ui::Event&) {
   const double left = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kLeft);
   const double top = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kTop);
+  State().mainAnimation.Move(int(std::trunc(left + 18)), int(std::trunc(top + 175)));
   const double width = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kWidth);
   const double height = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kHeight);
   // Hidden windows move too, so they reappear in their docked place.
@@ -86,12 +129,17 @@ void OnBoardToggle(const ui::Event&) {
   Toggle(ids::kBoard, ids::kBoardUnit);
 }
 
-// Minimising to the tray arrives with the tray icon.
-void OnMinimise(const ui::Event&) {}
+void OnMinimise(const ui::Event&) { MinimiseToTray(); }
 
 void OnMaximise(const ui::Event&) {}
 
-void OnClose(const ui::Event&) { ui::DestroyWindowLater(ui::FindWindow(ids::kMainWindow)); }
+void OnClose(const ui::Event&) {
+  QWidget* mainWindow = ui::FindWindow(ids::kMainWindow);
+  ui::DestroyWindowLater(mainWindow);
+  // The icon goes before the window does; its later destruction no longer reaches the tray.
+  TrayRemove();
+  ui::DestroyWindowLater(ui::FindWindow(ids::kMainWindow));
+}
 
 void OnMenuAbout(const ui::Event&) {
   MessageBox(GbkFromUtf8("累了以后在写吧！"), kMbOk, GbkFromUtf8("Varrowen"));
@@ -104,6 +152,16 @@ void OnMenuCheckUpdate(const ui::Event&) {
 }
 
 void OnMenuRequest(const ui::Event&) {}
+
+void RecreateMainAnimation() {
+  ProgramState& state = State();
+  state.mainAnimation.Create(ui::PictureBytes("animation.gif"), ui::FindWindow(ids::kMainWindow));
+  const int left = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, kLeft);
+  const int top = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, kTop);
+  state.mainAnimation.Move(left + 18, top + 175);
+}
+
+void CloseMainAnimation() { State().mainAnimation.Close(); }
 
 void OnMenuExit(const ui::Event&) { ui::DestroyWindowLater(ui::FindWindow(ids::kMainWindow)); }
 

@@ -21,4 +21,8 @@ void OnMenuCheckUpdate(const ui::Event& event);
 void OnMenuRequest(const ui::Event& event);  // does nothing
 void OnMenuExit(const ui::Event& event);
 
+// The animation over the Main window, shown at (M.left + 18, M.top + 175).
+void RecreateMainAnimation();
+void CloseMainAnimation();
+
 }  // namespace sonaro::app

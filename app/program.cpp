@@ -12,6 +12,11 @@
 #include "app/ids.h"
 #include "app/winsys/window_system.h"
 #include "assets/assets.h"
+#include "browser/browser_control.h"
+#include "browser/browser_host.h"
+#include "radio/player.h"
+#include "skin/runtime.h"
+#include "skin/transparent.h"
 
 namespace sonaro::app {
 
@@ -38,13 +43,19 @@ ProgramState& State() {
 }
 
 void RunSetUpSteps() {
-  // The tray code recognises the shell's restart by this number; 0 is kept like any other.
+  // 1. The skin runtime: image library, frame dimension, the skin window class.
+  skin::InitialiseSkinRuntime();
+  // 2. The recoloured control classes.
+  skin::RegisterRecolouredClasses();
+  // 3. The tray code recognises the shell's restart by this number; 0 is kept like any other.
   State().taskbarCreatedMessage = QEvent::registerEventType();
 }
 
 int Run(int argc, char** argv) {
   // 1. The user-interface runtime.
   PreparePlatform();
+  // The embedded browser shares its graphics context with the widgets; set before the GUI.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // only the Main window's end ends us
   std::setlocale(LC_NUMERIC, "C");                 // the media library needs it
@@ -54,6 +65,11 @@ int Run(int argc, char** argv) {
 
   // 2. Phase 1: the program-wide objects, in order.
   g_state = std::make_unique<ProgramState>();
+  // The player with its browser host; right after it the browser control is initialised.
+  radio::ConstructPlayer();
+  browser::InitBrowserControl();
+  // Last of all: the browser host's own program-wide state.
+  browser::ConstructHostState();
 
   // 4. Phase 2: the set-up steps.
   RunSetUpSteps();
@@ -70,7 +86,10 @@ int Run(int argc, char** argv) {
   QApplication::exec();
 
   // 3./7. Clean-up: the program-wide objects go in construction order.
+  radio::DestroyPlayer();
   g_state.reset();
+  browser::DestroyHostState();
+  browser::ShutdownBrowserControl();
   return 0;
 }
 

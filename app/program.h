@@ -4,12 +4,29 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "app/tray.h"
 #include "app/winsys/winproc.h"
+#include "skin/animated_image.h"
+#include "skin/skin_control.h"
+#include "skin/skin_text_box.h"
+#include "skin/skin_window.h"
 
 namespace sonaro::app {
 
-// Plain program-wide values; everything starts at 0 / empty and lives until the clean-up.
+// The program-wide objects and values, in construction order; everything starts at 0 / empty /
+// unattached and lives until the clean-up.
 struct ProgramState {
+  TrayRecord trayRecord;
+  skin::SkinWindow mainSkin;
+  skin::SkinTextBox statusBoxSkin;
+  skin::SkinTextBox stationBoxSkin;
+  skin::SkinButton closeButtonSkin;
+  skin::SkinButton minimiseButtonSkin;
+  skin::SkinButton maximiseButtonSkin;
+  skin::SkinButton panelButtonSkin;
+  skin::SkinButton dedicationButtonSkin;
+  skin::AnimatedImageWindow mainAnimation;
+
   // Event type standing for the shell's "TaskbarCreated" broadcast.
   int taskbarCreatedMessage = 0;
   // The window that owns the tray icon (the Main window).

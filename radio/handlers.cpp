@@ -1,9 +1,23 @@
 #include "radio/handlers.h"
 
+#include "app/ids.h"
+#include "app/winsys/window_system.h"
+#include "radio/player.h"
+#include "radio/stations.h"
+
 namespace sonaro::radio {
 
-// Tuning arrives with the player; until then selecting a station does nothing.
-void OnStationSelected(const ui::Event&) {}
+// The first row whose label is the selected item's text, byte for byte: its name into the
+// station box first (it shows while the stream connects), then the stream to the player.
+// A category, the empty item or an item without a row changes nothing.
+void OnStationSelected(const ui::Event&) {
+  const int index = ui::GetInt(ids::kStationPanel, ids::panel::kTree, ui::prop::kSelectedItem);
+  const std::string text = ui::TreeItemText(ids::kStationPanel, ids::panel::kTree, index);
+  const Station* station = FindStation(text);
+  if (!station) return;
+  ui::SetText(ids::kMainWindow, ids::main::kStationBox, station->displayName);
+  if (PagePlayer* player = Player()) player->Play(station->address);
+}
 
 // The volume knob's handlers are in volume_knob.cpp.
 

@@ -1,11 +1,106 @@
+#include "services/board.h"
+
+#include <QWidget>
+#include <string>
+#include <unordered_set>
+
+#include "app/ids.h"
+#include "app/winsys/window_system.h"
+#include "services/core/text.h"
+#include "services/core/webget.h"
 #include "services/handlers.h"
+#include "services/service_host.h"
+#include "skin/skin_control.h"
 
 namespace sonaro::services {
 
-// The board's feed, list and button arrive with the dedication service.
-void OnBoardCreated(const ui::Event&) {}
-void OnBoardRefresh(const ui::Event&) {}
-void OnBoardListClicked(const ui::Event&) {}
-void OnBoardRequestClicked(const ui::Event&) {}
+namespace {
+
+skin::SkinButton& BoardButtonSkin() {
+  static skin::SkinButton button;
+  return button;
+}
+
+Text Field(const XmlDoc& feed, int record, const char* name) {
+  return feed.Value("@1/@" + std::to_string(record) + "/" + name);
+}
+
+}  // namespace
+
+DedicationRow RowFromFeed(const XmlDoc& feed, int record) {
+  DedicationRow row;
+  row[column::kDedicatorTitle] = Field(feed, record, "chenghu");
+  row[column::kDedicator] = Field(feed, record, "diangezhe");
+  row[column::kRecipientTitle] = Field(feed, record, "beichenghu");
+  row[column::kFor] = GbkFromUtf8("为");
+  row[column::kRecipient] = Field(feed, record, "beidiangezhe");
+  row[column::kSong] = Field(feed, record, "geming");
+  row[column::kDedicated] = GbkFromUtf8("点播了一首歌曲");
+  row[column::kAddress] = Field(feed, record, "gequdizhi");
+  row[column::kWishes] = Field(feed, record, "zhufuyu");
+  row[column::kDetails] = GbkFromUtf8("<详情点击查看>");
+  return row;
+}
+
+int RemoveDuplicateWishes() {
+  std::unordered_set<Text> seen;
+  int removed = 0;
+  const int rows = ui::ListRowCount(ids::kBoard, ids::board::kList);
+  for (int i = 1; i <= rows; ++i) {
+    const int index = i - 1 - removed;
+    const Text wishes = ui::ListCellText(ids::kBoard, ids::board::kList, index, column::kWishes);
+    if (!seen.insert(wishes).second) {
+      ui::ListRemoveRow(ids::kBoard, ids::board::kList, index);
+      ++removed;
+    }
+  }
+  return removed;
+}
+
+void OnBoardCreated(const ui::Event&) {
+  // 1. Hang below the Main window, overlapping it by 11 pixels.
+  const int left = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kLeft);
+  const int top = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kTop);
+  const int height = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kHeight);
+  ui::SetInt(ids::kBoard, ids::kBoardUnit, ui::prop::kLeft, left);
+  ui::SetInt(ids::kBoard, ids::kBoardUnit, ui::prop::kTop, top + height - 11);
+  // 2. The request button is an image button.
+  BoardButtonSkin().Bind(ui::ControlWidget(ids::kBoard, ids::board::kRequestButton));
+  BoardButtonSkin().SetImageData(ui::PictureBytes("board_button_normal.png"),
+                                 ui::PictureBytes("board_button_hover.png"));
+  // 3. The outline: white is outside the board.
+  const QByteArray picture =
+      ui::GetProperty(ids::kBoard, ids::kBoardUnit, ui::prop::kPicture).toByteArray();
+  ui::CutOutline(ui::FindWindow(ids::kBoard), QImage::fromData(picture));
+}
+
+void OnBoardRefresh(const ui::Event&) {
+  const Bytes feed = WebGet(ServiceAddress("/gg/diangatai1/xmlxianshi.asp"));
+  if (QWidget* board = ui::FindWindow(ids::kBoard)) board->repaint();
+  ui::SetText(ids::kBoard, ids::board::kAnnouncement,
+              TextFromBytes(WebGet(ServiceAddress("/gonggao.txt"))));
+  XmlDoc doc;
+  doc.Load(feed);
+  const auto records = doc.ChildCount("@1/");
+  for (int i = 1; i <= int(records); ++i) {
+    const DedicationRow row = RowFromFeed(doc, i);
+    ui::ListAddRow(ids::kBoard, ids::board::kList, row);
+  }
+  RemoveDuplicateWishes();
+  doc.Release();
+}
+
+void OnBoardListClicked(const ui::Event&) {
+  const int selected = ui::GetInt(ids::kBoard, ids::board::kList, ui::prop::kSelectedRow);
+  DedicationRow row;  // all empty when nothing is selected
+  for (int c = 0; c < int(row.size()); ++c) {
+    row[size_t(c)] = ui::ListCellText(ids::kBoard, ids::board::kList, selected, c);
+  }
+  ShowDedication(row);
+}
+
+void OnBoardRequestClicked(const ui::Event&) {
+  ui::LoadWindow(ids::kRequestForm, ui::FindWindow(ids::kBoard));
+}
 
 }  // namespace sonaro::services

@@ -1,11 +1,50 @@
+#include <QWidget>
+
+#include "app/ids.h"
+#include "app/winsys/window_system.h"
+#include "radio/player.h"
+#include "services/board.h"
 #include "services/handlers.h"
+#include "skin/transparent.h"
 
 namespace sonaro::services {
 
-// The card's set-up arrives with the dedication service.
-void OnDetailsCreated(const ui::Event&) {}
+void OnDetailsCreated(const ui::Event&) {
+  // 1. To the left of the Main window, overlapping it by 9 pixels.
+  const int left = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kLeft);
+  const int top = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kTop);
+  const int width = ui::GetInt(ids::kDetails, ids::kDetailsUnit, ui::prop::kWidth);
+  ui::SetInt(ids::kDetails, ids::kDetailsUnit, ui::prop::kTop, top + 10);
+  ui::SetInt(ids::kDetails, ids::kDetailsUnit, ui::prop::kLeft, left - width + 9);
+  // 2. The wishes show on the card's paper and cannot be edited.
+  const QByteArray picture =
+      ui::GetProperty(ids::kDetails, ids::kDetailsUnit, ui::prop::kPicture).toByteArray();
+  skin::MakeTransparent(ids::kDetails, ids::details::kWishes, picture, true);
+  // 3. The outline: white is outside the card.
+  ui::CutOutline(ui::FindWindow(ids::kDetails), QImage::fromData(picture));
+}
 
 // Pressing the greeting, title or signature labels does nothing.
 void OnDetailsLabelPressed(const ui::Event&) {}
+
+void ShowDedication(const DedicationRow& row) {
+  using namespace column;
+  // 1. One details window, reused while it lives.
+  if (!ui::FindWindow(ids::kDetails)) {
+    ui::LoadWindow(ids::kDetails, ui::FindWindow(ids::kMainWindow));
+  }
+  ui::SetProperty(ids::kDetails, ids::kDetailsUnit, ui::prop::kVisible, true);
+  // 2. The song replaces whatever was playing.
+  if (radio::PagePlayer* player = radio::Player()) player->Play(row[kAddress]);
+  // 3. The station box tells whose dedication is playing.
+  ui::SetText(ids::kMainWindow, ids::main::kStationBox,
+              row[kDedicator] + GbkFromUtf8("点播的歌曲"));
+  // 4. The card: signature, greeting, wishes, song title.
+  ui::SetText(ids::kDetails, ids::details::kSignature,
+              GbkFromUtf8("你的") + row[kDedicatorTitle] + GbkFromUtf8("：") + row[kDedicator]);
+  ui::SetText(ids::kDetails, ids::details::kGreeting, row[kRecipientTitle] + row[kRecipient] + ":");
+  ui::SetText(ids::kDetails, ids::details::kWishes, row[kWishes]);
+  ui::SetText(ids::kDetails, ids::details::kSongTitle, row[kSong]);
+}
 
 }  // namespace sonaro::services

@@ -1,12 +1,80 @@
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <utility>
+
+#include "app/ids.h"
+#include "app/winsys/window_system.h"
+#include "browser/page_scripting.h"
+#include "services/facilities.h"
 #include "services/handlers.h"
+#include "services/service_host.h"
+#include "sonaro_config.h"
 
 namespace sonaro::services {
 
-// The form's page, submission, help and close arrive with the dedication service.
-void OnRequestFormCreated(const ui::Event&) {}
-void OnRequestSubmit(const ui::Event&) {}
-void OnRequestClose(const ui::Event&) {}
-void OnRequestHelp(const ui::Event&) {}
+namespace {
+
+// The dedication page on the service host; it carries the form the seven boxes fill.
+constexpr const char* kDedicationPath = "/gg/diangatai1/index.asp";
+constexpr const char* kHelpPath = "/tessaly/shouyinji/bangzhu/01.html";
+
+// The page's text fields and the boxes they are filled from, in the order they are filled.
+// The wishes (编辑框5) go through the element scripter: the page's field is a text area.
+constexpr std::array<std::pair<const char*, uint32_t>, 6> kTextFields = {{
+    {"beichenghu", ids::request::kEdit1},
+    {"beiname", ids::request::kEdit2},
+    {"geming", ids::request::kEdit3},
+    {"dizhi", ids::request::kEdit4},
+    {"dianname", ids::request::kEdit7},
+    {"dianchenghu", ids::request::kEdit6},
+}};
+
+constexpr std::array<uint32_t, 7> kBoxesInOrder = {
+    ids::request::kEdit1, ids::request::kEdit2, ids::request::kEdit3, ids::request::kEdit4,
+    ids::request::kEdit5, ids::request::kEdit6, ids::request::kEdit7};
+
+}  // namespace
+
+void OnRequestFormCreated(const ui::Event& event) {
+  QWidget* form = qobject_cast<QWidget*>(event.source);
+  if (!form) form = ui::FindWindow(ids::kRequestForm);
+  // 1. White in the background picture is outside the form.
+  const QByteArray picture =
+      ui::GetProperty(ids::kRequestForm, ids::kRequestFormUnit, ui::prop::kPicture).toByteArray();
+  ui::CutOutline(form, QImage::fromData(picture));
+  // 2. The hidden browser loads the dedication page; the address is handed over without a
+  // scheme, as the browser box takes one a user would type.
+  ui::SetText(ids::kRequestForm, ids::request::kBrowser, ServiceHost() + kDedicationPath,
+              ui::prop::kAddress);
+}
+
+void OnRequestSubmit(const ui::Event&) {
+  browser::FormScripter& form = browser::RequestFormScripter();
+  browser::ElementScripter& elements = browser::RequestElementScripter();
+  // Nothing is checked or reported: whatever the page lacks is simply not filled, and the
+  // boxes are emptied in any case.
+  QPointer<QWidget> box = ui::ControlWidget(ids::kRequestForm, ids::request::kBrowser);
+  form.AttachToWindow(box);
+  for (const auto& [field, unit] : kTextFields) {
+    form.SetTextInputByName(field, ui::GetText(ids::kRequestForm, unit));
+  }
+  elements.AttachToPage(nullptr, box);
+  elements.SetValueByName("neirong", 1, ui::GetText(ids::kRequestForm, ids::request::kEdit5));
+  form.ClickButtonByCaption(GbkFromUtf8("提交留言"));
+  for (uint32_t unit : kBoxesInOrder) ui::SetText(ids::kRequestForm, unit, {});
+}
+
+void OnRequestClose(const ui::Event& event) {
+  // The form whose 关闭 was pressed; the newest one when the press did not come from a widget.
+  auto* button = qobject_cast<QWidget*>(event.source);
+  ui::DestroyWindowLater(button ? button->window() : ui::FindWindow(ids::kRequestForm));
+}
+
+void OnRequestHelp(const ui::Event&) {
+  OpenInBrowser(std::string("http://") + config::kHelpHost + kHelpPath);
+}
 
 // Pressing the "special note" label does nothing.
 void OnRequestNotePressed(const ui::Event&) {}

@@ -19,6 +19,8 @@ PACKAGES=(
   # fonts, headless display and sound for tests
   fonts-noto-cjk xvfb xauth x11-utils pulseaudio pulseaudio-utils sox libsox-fmt-all
   dbus-x11 at-spi2-core python3-pyatspi imagemagick openssl ca-certificates xdotool time
+  # the reference player of the start-up benchmark
+  mpv
 )
 
 missing=()

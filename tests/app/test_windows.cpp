@@ -16,6 +16,7 @@
 #include "radio/volume.h"
 #include "services/core/gbk.h"
 #include "services/facilities.h"
+#include "skin/transparent.h"
 #include "sonaro_config.h"
 
 using namespace sonaro;
@@ -124,6 +125,12 @@ TEST_F(ProgramWindows, ExitDestroysTheMainWindowAndEveryOwnedWindow) {
   EXPECT_TRUE(main_.isNull());
   EXPECT_TRUE(panel.isNull());
   EXPECT_TRUE(board.isNull());
+}
+
+TEST_F(ProgramWindows, SetUpRegistersTheRecolouredClasses) {
+  EXPECT_TRUE(skin::RecolouredClassesRegistered());
+  QWidget parent;
+  EXPECT_NE(skin::CreateRecolouredControl("mybut", &parent), nullptr);
 }
 
 TEST_F(ProgramWindows, MaximiseDoesNothing) {

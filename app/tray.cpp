@@ -1,0 +1,213 @@
+#include "app/tray.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <cstring>
+#include <memory>
+
+#include "app/ids.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/winsys/window_system.h"
+#include "app/winsys/winproc.h"
+
+namespace sonaro::app {
+
+namespace {
+
+// The icon's mouse message arriving at the owner window, as the shell sends it.
+class TrayMessageEvent : public QEvent {
+ public:
+  TrayMessageEvent(Type type, int mouseMessage) : QEvent(type), mouseMessage(mouseMessage) {}
+  int mouseMessage;
+};
+
+QEvent::Type TrayMessageType() {
+  static const auto type = QEvent::Type(QEvent::registerEventType());
+  return type;
+}
+
+class SystemTrayShell final : public TrayShell {
+ public:
+  void Add(const TrayRecord& record, QWidget* window) override {
+    if (!icon_) {
+      icon_ = std::make_unique<QSystemTrayIcon>();
+      QObject::connect(icon_.get(), &QSystemTrayIcon::activated,
+                       [](QSystemTrayIcon::ActivationReason reason) {
+                         switch (reason) {
+                           case QSystemTrayIcon::Trigger:
+                             DeliverTrayMessage(kTrayLeftDown);
+                             break;
+                           case QSystemTrayIcon::Context:
+                             DeliverTrayMessage(kTrayRightDown);
+                             break;
+                           case QSystemTrayIcon::DoubleClick:
+                             DeliverTrayMessage(kTrayLeftDoubleClick);
+                             break;
+                           case QSystemTrayIcon::MiddleClick:
+                             DeliverTrayMessage(kTrayMiddleDown);
+                             break;
+                           case QSystemTrayIcon::Unknown:
+                             break;
+                         }
+                       });
+    }
+    if (window) icon_->setIcon(window->windowIcon());
+    icon_->setToolTip(FromGbk(record.tip));
+    icon_->show();
+  }
+  void Modify(const TrayRecord& record) override {
+    if (!icon_) return;
+    if (record.flags & kTrayFlagTip) icon_->setToolTip(FromGbk(record.tip));
+    if (record.flags & kTrayFlagInfo) {
+      const auto icon = record.infoFlags == kBalloonInfoIcon ? QSystemTrayIcon::Information
+                                                             : QSystemTrayIcon::NoIcon;
+      icon_->showMessage(FromGbk(record.infoTitle), FromGbk(record.info), icon);
+    }
+  }
+  void Delete(const TrayRecord&) override { icon_.reset(); }
+
+ private:
+  std::unique_ptr<QSystemTrayIcon> icon_;
+};
+
+TrayShell* g_testShell = nullptr;
+
+TrayShell& Shell() {
+  static SystemTrayShell system;
+  return g_testShell ? *g_testShell : system;
+}
+
+TrayRecord& Record() { return State().trayRecord; }
+
+bool TrayProc(QWidget* window, QEvent* event) {
+  const ui::WndProc previous = State().savedWindowProc;
+  if (event->type() == ui::DestroyEventType()) {
+    TrayRemove();
+    return ui::CallWindowProc(previous, window, event);
+  }
+  if (event->type() == TrayMessageType()) {
+    if (State().trayCallback) {
+      State().trayCallback(static_cast<TrayMessageEvent*>(event)->mouseMessage);
+      return true;
+    }
+    return ui::CallWindowProc(previous, window, event);
+  }
+  if (State().taskbarCreatedMessage != 0 && event->type() == State().taskbarCreatedMessage) {
+    // The tray host came back: add the icon again as the record stands, with its tip.
+    TrayRecord again = Record();
+    again.flags |= kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip;
+    Shell().Add(again, window);
+    return ui::CallWindowProc(previous, window, event);
+  }
+  return ui::CallWindowProc(previous, window, event);
+}
+
+}  // namespace
+
+void CopyToBuffer(char* buffer, size_t size, const Text& text) {
+  if (size == 0) return;
+  std::memset(buffer, 0, size);
+  size_t length = 0;
+  // Walk whole characters: a byte of 0x80 or above starts a two-byte character.
+  while (length < text.size()) {
+    const size_t step = static_cast<unsigned char>(text[length]) >= 0x80 ? 2 : 1;
+    if (length + step > size - 1 || length + step > text.size()) break;
+    length += step;
+  }
+  std::memcpy(buffer, text.data(), length);
+}
+
+void SetTrayShell(TrayShell* shell) { g_testShell = shell; }
+
+void TrayAdd(QWidget* window, const std::optional<Text>& tip, TrayCallback callback) {
+  State().trayWindow = window;
+  if (State().savedWindowProc) {
+    if (tip) TrayChangeTip(*tip);
+    return;
+  }
+  State().savedWindowProc = ui::SetWindowProc(window, &TrayProc);
+  if (callback) State().trayCallback = callback;
+  TrayRecord& record = Record();
+  record.icon = 1;
+  record.size = sizeof(TrayRecord);
+  record.window = ids::kMainWindow;
+  record.id = 1;
+  record.flags = kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip;
+  record.callbackMessage = kTrayCallbackMessage;
+  CopyToBuffer(record.tip, sizeof record.tip, tip.value_or(Text()));
+  Shell().Add(record, window);
+}
+
+void TrayChangeTip(const Text& tip) {
+  TrayRecord& record = Record();
+  record.flags = kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip;
+  CopyToBuffer(record.tip, sizeof record.tip, tip);
+  Shell().Modify(record);
+}
+
+void TrayShowBalloon(const Text& title, const Text& text, uint32_t iconFlag) {
+  TrayRecord& record = Record();
+  record.flags = kTrayFlagInfo;
+  CopyToBuffer(record.infoTitle, sizeof record.infoTitle, title);
+  CopyToBuffer(record.info, sizeof record.info, text);
+  record.infoFlags = iconFlag;
+  Shell().Modify(record);
+}
+
+void TrayRemove() {
+  if (State().trayWindow) ui::SetWindowProc(State().trayWindow, State().savedWindowProc);
+  State().savedWindowProc = nullptr;
+  Shell().Delete(Record());
+}
+
+bool TrayInstalled() { return State().savedWindowProc != nullptr; }
+
+const TrayRecord& CurrentTrayRecord() { return Record(); }
+
+void DeliverTrayMessage(int mouseMessage) {
+  QWidget* window = State().trayWindow;
+  if (!window) return;
+  TrayMessageEvent event(TrayMessageType(), mouseMessage);
+  QCoreApplication::sendEvent(window, &event);
+}
+
+void DeliverTaskbarCreated() {
+  QWidget* window = State().trayWindow;
+  if (!window || State().taskbarCreatedMessage == 0) return;
+  QEvent event(QEvent::Type(State().taskbarCreatedMessage));
+  QCoreApplication::sendEvent(window, &event);
+}
+
+void TrayHandler(int mouseMessage) {
+  switch (mouseMessage) {
+    case kTrayLeftDown:
+      // Only the Main window comes back; the panel and the board wait for their buttons.
+      ui::SetProperty(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kVisible, true);
+      RecreateMainAnimation();
+      break;
+    case kTrayRightDown:
+      if (QMenu* menu = ui::FindMenu(ids::kMainWindow, ids::main::kMenu)) {
+        menu->popup(QCursor::pos());
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void MinimiseToTray() {
+  TrayAdd(ui::FindWindow(ids::kMainWindow), GbkFromUtf8("收音机"), &TrayHandler);
+  for (auto [window, unit] :
+       {std::pair{ids::kMainWindow, ids::kMainWindowUnit},
+        std::pair{ids::kStationPanel, ids::kStationPanelUnit},
+        std::pair{ids::kBoard, ids::kBoardUnit}, std::pair{ids::kDetails, ids::kDetailsUnit}}) {
+    ui::SetProperty(window, unit, ui::prop::kVisible, false);
+  }
+  CloseMainAnimation();
+  TrayShowBalloon(GbkFromUtf8("窗口最小化"), GbkFromUtf8("左键单击恢复窗口"), kBalloonInfoIcon);
+}
+
+}  // namespace sonaro::app

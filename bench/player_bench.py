@@ -1,0 +1,221 @@
+"""Station start-up time and memory of the whole program, against mpv in the same run.
+
+Started by player_bench.sh in a private headless desktop (virtual X server, accessibility
+bus, PulseAudio null sink). Measures, in alternating rounds:
+  - sonaro: from the click on 绿城网络电台 in the Station panel to the first audible 10 ms
+    block on the null sink's monitor;
+  - mpv --no-config --no-video: from starting it on the same stream to the same block.
+and the peak memory (RSS and PSS summed over the process tree, the browser's processes
+included) of sonaro with the player and the advert box alive, against mpv's.
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'radio'))
+import stations_e2e as e2e  # noqa: E402
+
+ROUNDS = 7
+LOUD = 1000  # rms of a 10 ms block counted as audible
+
+# The Station panel's tree: its place in the panel and its rows (as the program lays them
+# out on the headless desktop); rows counted with only 网络电台 expanded.
+TREE = (9, 56)
+ROW = 18
+ROW_NETWORK = 1  # 网络电台
+ROW_LVCHENG = 13  # 绿城网络电台 (http, 127.0.0.1:18020/voice)
+ROW_HUAKAI = 6  # 花开网络电台 (mms on the same server, which cannot play it: silence)
+
+
+class Program:
+    """The program as users run it: no accessibility bridge, driven by the pointer only."""
+
+    def __init__(self, path, work):
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='0', QT_ACCESSIBILITY='0',
+                   NO_AT_BRIDGE='1')
+        self.out = open(os.path.join(work, 'program.log'), 'w')
+        self.proc = subprocess.Popen([path], stdout=self.out, stderr=subprocess.STDOUT, env=env)
+        self.panel = None
+        deadline = time.monotonic() + 60
+        while self.panel is None and time.monotonic() < deadline:
+            time.sleep(0.2)
+            try:
+                windows = e2e.xdotool('search', '--onlyvisible', '--pid', self.proc.pid).split()
+            except subprocess.CalledProcessError:
+                continue
+            for window in windows:
+                g = dict(line.split('=') for line in
+                         e2e.xdotool('getwindowgeometry', '--shell', window).split())
+                if g['WIDTH'] == '240' and g['HEIGHT'] == '530':
+                    self.panel = (int(g['X']), int(g['Y']))
+        if self.panel is None:
+            raise e2e.Failure('the Station panel did not appear')
+        time.sleep(2)  # the player page and the advert box load
+
+    def row(self, index):
+        return (self.panel[0] + TREE[0] + 60, self.panel[1] + TREE[1] + 1 + index * ROW + ROW // 2)
+
+    def click(self, index, double=False):
+        x, y = self.row(index)
+        e2e.xdotool('mousemove', x, y)
+        time.sleep(0.15)
+        if double:
+            e2e.xdotool('click', '--repeat', '2', '--delay', '80', '1')
+        else:
+            e2e.xdotool('click', '1')
+
+    def close(self):
+        self.proc.terminate()
+        return self.proc.wait(timeout=30)
+
+
+def first_audible(monitor, start_index, timeout):
+    """Seconds of monitor samples from start_index to the first audible 10 ms block."""
+    block = monitor.RATE // 100
+    at = start_index
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        while at + block <= monitor.count():
+            if monitor.measure(at, block)[0] > LOUD:
+                return (at - start_index) / monitor.RATE
+            at += block
+        time.sleep(0.005)
+    return None
+
+
+def tree_of(pid):
+    """pid and all its descendants."""
+    children = {}
+    for entry in os.listdir('/proc'):
+        if not entry.isdigit():
+            continue
+        try:
+            with open('/proc/%s/stat' % entry) as f:
+                fields = f.read().rsplit(')', 1)[1].split()
+            children.setdefault(int(fields[1]), []).append(int(entry))
+        except OSError:
+            pass
+    found, todo = [], [pid]
+    while todo:
+        p = todo.pop()
+        found.append(p)
+        todo.extend(children.get(p, []))
+    return found
+
+
+def memory_of(pids):
+    """(rss, pss) in KiB summed over the processes."""
+    rss = pss = 0
+    for p in pids:
+        try:
+            with open('/proc/%d/smaps_rollup' % p) as f:
+                for line in f:
+                    if line.startswith('Rss:'):
+                        rss += int(line.split()[1])
+                    elif line.startswith('Pss:'):
+                        pss += int(line.split()[1])
+        except OSError:
+            pass
+    return rss, pss
+
+
+class PeakMemory:
+    def __init__(self, pid):
+        self.pid = pid
+        self.peak = (0, 0)
+        self.running = True
+        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread.start()
+
+    def _run(self):
+        while self.running:
+            rss, pss = memory_of(tree_of(self.pid))
+            self.peak = (max(self.peak[0], rss), max(self.peak[1], pss))
+            time.sleep(0.1)
+
+    def stop(self):
+        self.running = False
+        self.thread.join()
+        return self.peak
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--program', required=True)
+    parser.add_argument('--work', required=True)
+    parser.add_argument('--rounds', type=int, default=ROUNDS)
+    args = parser.parse_args()
+
+    tone = e2e.tone_mp3(440, args.work)
+    station = e2e.Peer(e2e.HTTP_STATION_PORT)
+    station.serve('/voice', tone, endless=True)
+    advert = e2e.Peer(8760)  # the service host's advert page for the Station panel's box
+    advert.serve('/gg/gg/gg.html', b'<html><body style="background:#8cf">'
+                 b'<marquee>Sonaro advert</marquee></body></html>', content_type='text/html')
+    url = 'http://127.0.0.1:%d/voice' % e2e.HTTP_STATION_PORT
+
+    monitor = e2e.Monitor()
+    program = Program(args.program, args.work)
+    memory = PeakMemory(program.proc.pid)
+    ours, theirs, mpv_peaks = [], [], []
+    try:
+        program.click(ROW_NETWORK, double=True)
+        time.sleep(0.5)
+        for _ in range(args.rounds):
+            # sonaro: silence first (an unplayable station replaces the page), then the click.
+            program.click(ROW_HUAKAI)
+            if not monitor.wait_silence(10):
+                raise e2e.Failure('no silence before the round')
+            x, y = program.row(ROW_LVCHENG)
+            e2e.xdotool('mousemove', x, y)
+            time.sleep(0.2)
+            start = monitor.count()
+            e2e.xdotool('click', '1')
+            ours.append(first_audible(monitor, start, 15))
+
+            program.click(ROW_HUAKAI)
+            if not monitor.wait_silence(10):
+                raise e2e.Failure('no silence before the reference')
+            start = monitor.count()
+            mpv = subprocess.Popen(['mpv', '--no-config', '--no-video', '--really-quiet', url],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            theirs.append(first_audible(monitor, start, 15))
+            time.sleep(1.0)
+            mpv_peaks.append(memory_of(tree_of(mpv.pid)))
+            mpv.terminate()
+            mpv.wait()
+        program.click(ROW_LVCHENG)
+        time.sleep(3)  # the player and the advert box both alive
+        peak = memory.stop()
+        program.close()
+    finally:
+        monitor.close()
+        if program.proc.poll() is None:
+            program.proc.kill()
+
+    if None in ours or None in theirs:
+        print('no sound in some round: sonaro %s, mpv %s' % (ours, theirs))
+        return 1
+    ours_ms = statistics.median(ours) * 1000
+    theirs_ms = statistics.median(theirs) * 1000
+    mpv_rss = max(p[0] for p in mpv_peaks)
+    mpv_pss = max(p[1] for p in mpv_peaks)
+    print()
+    print('Station start-up, selection to first audible block (median of %d):' % len(ours))
+    print('  sonaro %7.1f ms   %s' % (ours_ms, ' '.join('%.0f' % (v * 1000) for v in ours)))
+    print('  mpv    %7.1f ms   %s' % (theirs_ms, ' '.join('%.0f' % (v * 1000) for v in theirs)))
+    print('  ratio  %7.2f  (sonaro / mpv, target <= 1.00)' % (ours_ms / theirs_ms))
+    print('Peak memory of the process tree (player and advert box alive):')
+    print('  sonaro RSS %7.1f MiB  PSS %7.1f MiB' % (peak[0] / 1024, peak[1] / 1024))
+    print('  mpv    RSS %7.1f MiB  PSS %7.1f MiB' % (mpv_rss / 1024, mpv_pss / 1024))
+    print('  ratio  RSS %7.2f      PSS %7.2f  (figures only)' % (peak[0] / mpv_rss,
+                                                             peak[1] / mpv_pss))
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,42 @@
+#include "browser/browser_box.h"
+
+#include <QUrl>
+#include <QWebEngineView>
+
+#include "browser/browser_control.h"
+#include "services/core/gbk.h"
+
+namespace sonaro::browser {
+
+namespace {
+
+QWidget* MakeBrowserBox(const ui::ControlSpec&, QWidget* window) { return new BrowserBox(window); }
+
+}  // namespace
+
+BrowserBox::BrowserBox(QWidget* window) : ui::Hooked<QWidget>(window) {
+  view_ = NewView(this, false);
+  view_->setGeometry(rect());
+}
+
+QVariant BrowserBox::GetNumbered(int number) const {
+  return number == ui::prop::kAddress ? QVariant(address_) : QVariant();
+}
+
+bool BrowserBox::SetNumbered(int number, const QVariant& value) {
+  if (number != ui::prop::kAddress) return false;
+  address_ = value.toByteArray();
+  const QString address = FromGbk(std::string_view(address_.constData(), size_t(address_.size())));
+  const QUrl url = QUrl::fromUserInput(address.trimmed());
+  view_->setUrl(url.isValid() ? url : QUrl(QStringLiteral("about:blank")));
+  return true;
+}
+
+void BrowserBox::resizeEvent(QResizeEvent* event) {
+  view_->setGeometry(rect());
+  ui::Hooked<QWidget>::resizeEvent(event);
+}
+
+void RegisterBrowserBox() { ui::RegisterControlFactory(ui::Kind::BrowserBox, &MakeBrowserBox); }
+
+}  // namespace sonaro::browser

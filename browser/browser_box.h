@@ -1,0 +1,37 @@
+// The browser box of the window catalogue (the Station panel's advert box, the Request form's
+// hidden browser): a page in a control. Writing its address (property 11) navigates.
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+
+#include "app/winsys/window_system.h"
+#include "app/winsys/winproc.h"
+
+class QWebEngineView;
+
+namespace sonaro::browser {
+
+class BrowserBox : public ui::Hooked<QWidget>, public ui::NumberedProperties {
+ public:
+  explicit BrowserBox(QWidget* window);
+
+  QVariant GetNumbered(int number) const override;
+  // Property 11: the address, GBK. An address without a scheme is taken as a user would
+  // type it ("example.com/a" is http://example.com/a).
+  bool SetNumbered(int number, const QVariant& value) override;
+
+  QWebEngineView* View() const { return view_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QWebEngineView* view_;
+  QByteArray address_;
+};
+
+// Makes the window system build browser boxes as BrowserBox.
+void RegisterBrowserBox();
+
+}  // namespace sonaro::browser

@@ -1,0 +1,37 @@
+// The browser control underneath every browser window of the program: its one-time set-up,
+// its views, and the two services every browser window shares (finding the page's rendering
+// widget and reaching the page's document).
+#pragma once
+
+class QWidget;
+class QWebEngineView;
+
+namespace sonaro::browser {
+
+class ScriptObject;
+
+// Once at start-up, while the program-wide objects are made and before any browser window
+// exists. Prepares the browser engine (pages of one site share one renderer), keeps a local
+// page loaded so that the player's local pages start without waiting for a renderer, and
+// registers the browser box with the window system. Idempotent; false when the engine cannot
+// be used (windows then cannot be created).
+bool InitBrowserControl();
+bool BrowserControlReady();
+// At clean-up: the kept page goes and every ended media session's thread is joined.
+void ShutdownBrowserControl();
+
+// A view for the program's browser windows, its page carrying the media player. playerPage:
+// the page is a Player page, so the sound library is made ready at once.
+QWebEngineView* NewView(QWidget* parent, bool playerPage);
+
+// The widget that renders a view's page (the view's focus proxy).
+bool IsRenderingWindow(const QWidget* widget);
+// Depth-first, in child order, below window (window itself is not tested); null if none.
+// letMessagesRun: pending events are handled after each sibling step.
+QWidget* FindRenderingWindow(QWidget* window, bool letMessagesRun = false);
+
+// The document of the page that window (a rendering widget, or any widget above one) shows.
+// False when there is no rendering widget, or the page does not answer within 1000 ms.
+bool GetDocument(QWidget* window, ScriptObject* document);
+
+}  // namespace sonaro::browser

@@ -1,0 +1,169 @@
+// The tray icon: its record, the minimise sequence, clicks on the icon and the ways out.
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QPointer>
+#include <QTest>
+#include <cstring>
+
+#include "app/catalogue.h"
+#include "app/ids.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/tray.h"
+#include "app/winsys/window_system.h"
+#include "assets/assets.h"
+#include "radio/volume.h"
+#include "services/board.h"
+#include "services/facilities.h"
+
+using namespace sonaro;
+using namespace sonaro::app;
+
+namespace {
+
+struct RecordingShell : TrayShell {
+  int adds = 0, modifies = 0, deletes = 0;
+  TrayRecord last{};
+  void Add(const TrayRecord& record, QWidget*) override {
+    ++adds;
+    last = record;
+  }
+  void Modify(const TrayRecord& record) override {
+    ++modifies;
+    last = record;
+  }
+  void Delete(const TrayRecord& record) override {
+    ++deletes;
+    last = record;
+  }
+};
+
+class SteadyVolume : public radio::SystemVolume {
+ public:
+  bool Open() override { return true; }
+  bool Read(long& left, long& right) override {
+    left = right = 30000;
+    return true;
+  }
+  void Write(long, long) override {}
+  void Close() override {}
+};
+
+bool Visible(uint32_t window, uint32_t unit) {
+  return ui::GetProperty(window, unit, ui::prop::kVisible).toBool();
+}
+
+class Tray : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    assets::Init();
+    SetTrayShell(&shell_);
+    radio::SetSystemVolumeMaker([] { return std::make_unique<SteadyVolume>(); });
+    ui::InstallCatalogue(Catalogue());
+    RunSetUpSteps();
+    main_ = ui::LoadWindow(ids::kMainWindow, nullptr);
+    ASSERT_NE(main_.data(), nullptr);
+  }
+  void TearDown() override {
+    delete main_.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    radio::SetSystemVolumeMaker(nullptr);
+    SetTrayShell(nullptr);
+  }
+  RecordingShell shell_;
+  QPointer<QWidget> main_;
+};
+
+}  // namespace
+
+TEST(TrayBuffers, TextsAreCutAtACharacterBoundary) {
+  char tip[8];
+  CopyToBuffer(tip, sizeof tip, "abcdefghij");
+  EXPECT_STREQ(tip, "abcdefg");                              // seven bytes and the terminating zero
+  CopyToBuffer(tip, sizeof tip, GbkFromUtf8("收音机真好"));  // two bytes each
+  EXPECT_EQ(std::string(tip), GbkFromUtf8("收音机"));        // six bytes: no half character
+  CopyToBuffer(tip, sizeof tip, "a" + GbkFromUtf8("收音机真"));
+  EXPECT_EQ(std::string(tip), "a" + GbkFromUtf8("收音机"));
+  CopyToBuffer(tip, sizeof tip, "");
+  EXPECT_EQ(tip[0], 0);
+}
+
+TEST_F(Tray, TheIconIsThereFromStartUpWithItsTip) {
+  EXPECT_TRUE(TrayInstalled());
+  EXPECT_EQ(shell_.adds, 1);
+  const TrayRecord& record = CurrentTrayRecord();
+  EXPECT_EQ(record.size, 488u);
+  EXPECT_EQ(record.id, 1u);
+  EXPECT_EQ(record.flags, 7u);
+  EXPECT_EQ(record.callbackMessage, 123456u);
+  EXPECT_EQ(record.window, ids::kMainWindow);
+  EXPECT_EQ(std::string(record.tip), GbkFromUtf8("收音机"));
+}
+
+TEST_F(Tray, MinimiseHidesTheFourWindowsAndShowsTheBalloon) {
+  services::ShowDedication({});  // the details window exists and is shown
+  ASSERT_TRUE(Visible(ids::kDetails, ids::kDetailsUnit));
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kZuixiao, ui::kEventClicked);
+  EXPECT_FALSE(Visible(ids::kMainWindow, ids::kMainWindowUnit));
+  EXPECT_FALSE(Visible(ids::kStationPanel, ids::kStationPanelUnit));
+  EXPECT_FALSE(Visible(ids::kBoard, ids::kBoardUnit));
+  EXPECT_FALSE(Visible(ids::kDetails, ids::kDetailsUnit));
+  EXPECT_FALSE(State().mainAnimation.IsValid());
+  const TrayRecord& record = CurrentTrayRecord();
+  EXPECT_EQ(record.flags, 0x10u);
+  EXPECT_EQ(std::string(record.infoTitle), GbkFromUtf8("窗口最小化"));
+  EXPECT_EQ(std::string(record.info), GbkFromUtf8("左键单击恢复窗口"));
+  EXPECT_EQ(record.infoFlags, 1u);
+
+  // A second minimise adds no second icon.
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kZuixiao, ui::kEventClicked);
+  EXPECT_EQ(shell_.adds, 1);
+
+  // A left click brings the Main window back, alone, with its animation.
+  DeliverTrayMessage(kTrayLeftDown);
+  EXPECT_TRUE(Visible(ids::kMainWindow, ids::kMainWindowUnit));
+  EXPECT_FALSE(Visible(ids::kStationPanel, ids::kStationPanelUnit));
+  EXPECT_FALSE(Visible(ids::kBoard, ids::kBoardUnit));
+  EXPECT_TRUE(State().mainAnimation.IsValid());
+  // Moves and releases do nothing.
+  ui::SetProperty(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kVisible, false);
+  DeliverTrayMessage(0x202);
+  EXPECT_FALSE(Visible(ids::kMainWindow, ids::kMainWindowUnit));
+}
+
+TEST_F(Tray, ARightClickPopsUpTheMenuAndTheHostComingBackReAddsTheIcon) {
+  DeliverTrayMessage(kTrayRightDown);
+  QMenu* menu = ui::FindMenu(ids::kMainWindow, ids::main::kMenu);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->isVisible());
+  QStringList captions;
+  for (QAction* action : menu->actions()) captions << action->text();
+  EXPECT_EQ(captions, (QStringList{QStringLiteral("关于Nocturo"), QStringLiteral("提交建议"),
+                                   QStringLiteral("检查更新"), QStringLiteral("我要点歌"),
+                                   QStringLiteral("退出")}));
+  menu->hide();
+
+  DeliverTaskbarCreated();
+  EXPECT_EQ(shell_.adds, 2);
+  EXPECT_EQ(std::string(shell_.last.tip), GbkFromUtf8("收音机"));
+  EXPECT_TRUE(shell_.last.flags & kTrayFlagTip);
+}
+
+TEST_F(Tray, TheCloseButtonRemovesTheIconBeforeTheWindowGoes) {
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kCloseButton, ui::kEventClicked);
+  EXPECT_FALSE(TrayInstalled());
+  EXPECT_EQ(shell_.deletes, 1);
+  EXPECT_FALSE(main_.isNull());  // still there until the loop runs
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(main_.isNull());
+  EXPECT_EQ(shell_.deletes, 1);  // the destruction no longer reaches the tray procedure
+}
+
+TEST_F(Tray, ExitFromTheMenuRemovesTheIconAsTheWindowIsDestroyed) {
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuExit, ui::kEventClicked);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(main_.isNull());
+  EXPECT_FALSE(TrayInstalled());
+  EXPECT_EQ(shell_.deletes, 1);
+}

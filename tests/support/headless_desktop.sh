@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# A private headless desktop for driving the real program from outside: a virtual X server, a
+# D-Bus session with the accessibility bus (to find and read widgets), and a PulseAudio daemon
+# with a null sink (to hear what plays), all with a private HOME. Runs a Python driver in it.
+#   headless_desktop.sh <driver.py> <program> [driver arguments...]
+# The driver gets --program <program> --work <private folder> and the arguments.
+set -euo pipefail
+driver="$1"; program="$2"; shift 2
+work="$(mktemp -d /tmp/sonaro-desktop-XXXXXX)"
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  HOME="$work" XDG_RUNTIME_DIR="$work/run" pulseaudio --kill 2>/dev/null || true
+  [[ -n "${DBUS_SESSION_BUS_PID:-}" ]] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap "exit 143" TERM INT  # a timeout still cleans up
+
+mkdir -p "$work/run" && chmod 700 "$work/run"
+export HOME="$work" XDG_RUNTIME_DIR="$work/run"
+unset XDG_CACHE_HOME
+
+# The server picks a free display itself: other tests may run X servers at the same time.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.05; done
+export DISPLAY=":$(head -1 "$work/display")"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+eval "$(dbus-launch --sh-syntax)"
+/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+pids+=($!)
+
+pulseaudio -n -D --exit-idle-time=-1 --log-target=stderr -L module-native-protocol-unix \
+  -L "module-null-sink sink_name=nullsink" 2>/dev/null
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl set-default-sink nullsink
+
+export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
+export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" QTWEBENGINE_DISABLE_SANDBOX=1
+export NO_AT_BRIDGE=0
+/usr/bin/python3 "$driver" --program "$program" --work "$work" "$@"
