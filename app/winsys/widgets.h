@@ -24,7 +24,7 @@ class CatalogueWindow : public QWidget {
   const QByteArray& PictureData() const { return pictureBytes_; }
   const QImage& Picture() const { return picture_; }
 
-  const WindowSpec* spec = nullptr;
+  const WindowSpec* entry = nullptr;
   std::map<uint32_t, QPointer<QObject>> controls;
   std::map<uint32_t, QPointer<QMenu>> menus;
 

@@ -83,11 +83,11 @@ void SetColourRole(QWidget* widget, QPalette::ColorRole role, Colour colour) {
   widget->setPalette(palette);
 }
 
-void Identify(QWidget* widget, const WindowSpec& window, const ControlSpec& spec) {
+void Identify(QWidget* widget, const WindowSpec& window, const ControlSpec& entry) {
   if (HookBase* hook = Hook(widget)) {
     hook->windowId = window.windowId;
-    hook->unitId = spec.unitId;
-    hook->bindings = &spec.bindings;
+    hook->unitId = entry.unitId;
+    hook->bindings = &entry.bindings;
   }
 }
 
@@ -100,75 +100,75 @@ Event MakeEvent(uint32_t windowId, uint32_t unitId, int number, QObject* source)
   return event;
 }
 
-QWidget* MakeLabel(const ControlSpec& spec, QWidget* parent, bool transparent) {
+QWidget* MakeLabel(const ControlSpec& entry, QWidget* parent, bool transparent) {
   auto* label = new Hooked<QLabel>(parent);
-  label->setText(FromUtf8Literal(spec.text));
-  label->setAlignment(ToQtAlign(spec.align) | Qt::AlignVCenter);
-  label->setWordWrap(spec.wraps);
-  if (!transparent && spec.fillColour != kNoColour) {
+  label->setText(FromUtf8Literal(entry.text));
+  label->setAlignment(ToQtAlign(entry.align) | Qt::AlignVCenter);
+  label->setWordWrap(entry.wraps);
+  if (!transparent && entry.fillColour != kNoColour) {
     label->setAutoFillBackground(true);
-    SetColourRole(label, QPalette::Window, spec.fillColour);
+    SetColourRole(label, QPalette::Window, entry.fillColour);
   }
-  SetColourRole(label, QPalette::WindowText, spec.textColour);
+  SetColourRole(label, QPalette::WindowText, entry.textColour);
   return label;
 }
 
-QWidget* MakeEditBox(const ControlSpec& spec, QWidget* parent) {
+QWidget* MakeEditBox(const ControlSpec& entry, QWidget* parent) {
   QWidget* edit = nullptr;
-  if (spec.multiLine) {
+  if (entry.multiLine) {
     auto* box = new HookedScroll<QPlainTextEdit>(parent);
-    box->setPlainText(FromUtf8Literal(spec.text));
+    box->setPlainText(FromUtf8Literal(entry.text));
     box->viewport()->setMouseTracking(true);
     edit = box;
   } else {
     auto* box = new Hooked<QLineEdit>(parent);
-    box->setText(FromUtf8Literal(spec.text));
-    box->setAlignment(ToQtAlign(spec.align) | Qt::AlignVCenter);
+    box->setText(FromUtf8Literal(entry.text));
+    box->setAlignment(ToQtAlign(entry.align) | Qt::AlignVCenter);
     edit = box;
   }
-  SetColourRole(edit, QPalette::Text, spec.textColour);
-  SetColourRole(edit, QPalette::Base, spec.fillColour);
-  edit->setProperty(kBorderStyleProperty, spec.borderStyle);
+  SetColourRole(edit, QPalette::Text, entry.textColour);
+  SetColourRole(edit, QPalette::Base, entry.fillColour);
+  edit->setProperty(kBorderStyleProperty, entry.borderStyle);
   return edit;
 }
 
-QWidget* MakeTree(const ControlSpec& spec, QWidget* parent) {
+QWidget* MakeTree(const ControlSpec& entry, QWidget* parent) {
   auto* tree = new HookedScroll<CatalogueTree>(parent);
   tree->setHeaderHidden(true);
   tree->setColumnCount(1);
   tree->viewport()->setMouseTracking(true);
-  for (const TreeItem& item : spec.items)
+  for (const TreeItem& item : entry.items)
     tree->AddStoredItem(FromUtf8Literal(item.text), item.level);
-  SetColourRole(tree, QPalette::Base, spec.fillColour);
-  SetColourRole(tree, QPalette::Text, spec.textColour);
+  SetColourRole(tree, QPalette::Base, entry.fillColour);
+  SetColourRole(tree, QPalette::Text, entry.textColour);
   return tree;
 }
 
-QWidget* MakeList(const ControlSpec& spec, QWidget* parent) {
+QWidget* MakeList(const ControlSpec& entry, QWidget* parent) {
   auto* list = new HookedScroll<QTreeWidget>(parent);
   list->setRootIsDecorated(false);
   list->setItemsExpandable(false);
   list->setAllColumnsShowFocus(true);
   list->setSelectionMode(QAbstractItemView::SingleSelection);
-  list->setColumnCount(int(spec.columns.size()));
+  list->setColumnCount(int(entry.columns.size()));
   QStringList titles;
-  for (const Column& column : spec.columns) titles << FromUtf8Literal(column.title);
+  for (const Column& column : entry.columns) titles << FromUtf8Literal(column.title);
   list->setHeaderLabels(titles);
   list->header()->setStretchLastSection(false);
-  for (int i = 0; i < int(spec.columns.size()); ++i) {
-    list->setColumnWidth(i, spec.columns[size_t(i)].width);
+  for (int i = 0; i < int(entry.columns.size()); ++i) {
+    list->setColumnWidth(i, entry.columns[size_t(i)].width);
     // A column of width 0 only carries data; the user cannot drag it open.
-    if (spec.columns[size_t(i)].width == 0) list->setColumnHidden(i, true);
+    if (entry.columns[size_t(i)].width == 0) list->setColumnHidden(i, true);
   }
   list->viewport()->setMouseTracking(true);
-  SetColourRole(list, QPalette::Base, spec.fillColour);
-  SetColourRole(list, QPalette::Text, spec.textColour);
+  SetColourRole(list, QPalette::Base, entry.fillColour);
+  SetColourRole(list, QPalette::Text, entry.textColour);
   if (HookBase* hook = Hook(list)) hook->raisesListClick = true;
   return list;
 }
 
-QWidget* MakeSuperButton(const ControlSpec& spec, QWidget* parent) {
-  auto* button = new Hooked<QPushButton>(FromUtf8Literal(spec.text), parent);
+QWidget* MakeSuperButton(const ControlSpec& entry, QWidget* parent) {
+  auto* button = new Hooked<QPushButton>(FromUtf8Literal(entry.text), parent);
   button->setFlat(true);
   button->setStyleSheet(
       QStringLiteral("QPushButton { border: 1px solid #2a64b8; border-radius: 3px; color: #fefefe;"
@@ -181,37 +181,37 @@ QWidget* MakeSuperButton(const ControlSpec& spec, QWidget* parent) {
 }
 
 // Builds one control; returns the widget (null for kinds that are not widgets).
-QObject* BuildControl(CatalogueWindow* window, const WindowSpec& wspec, const ControlSpec& spec,
-                      QMenu*& currentMenu) {
+QObject* BuildControl(CatalogueWindow* window, const WindowSpec& windowEntry,
+                      const ControlSpec& entry, QMenu*& currentMenu) {
   QWidget* widget = nullptr;
-  switch (spec.kind) {
+  switch (entry.kind) {
     case Kind::Button: {
-      auto* button = new Hooked<QPushButton>(FromUtf8Literal(spec.text), window);
+      auto* button = new Hooked<QPushButton>(FromUtf8Literal(entry.text), window);
       widget = button;
       break;
     }
     case Kind::SuperButton:
-      widget = MakeSuperButton(spec, window);
+      widget = MakeSuperButton(entry, window);
       break;
     case Kind::EditBox:
-      widget = MakeEditBox(spec, window);
+      widget = MakeEditBox(entry, window);
       break;
     case Kind::Label:
-      widget = MakeLabel(spec, window, false);
+      widget = MakeLabel(entry, window, false);
       break;
     case Kind::TransparentLabel:
-      widget = MakeLabel(spec, window, true);
+      widget = MakeLabel(entry, window, true);
       break;
     case Kind::TreeBox:
-      widget = MakeTree(spec, window);
+      widget = MakeTree(entry, window);
       break;
     case Kind::ListView:
-      widget = MakeList(spec, window);
+      widget = MakeList(entry, window);
       break;
     case Kind::ImageButton: {
       auto* image = new Hooked<QLabel>(window);
       image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      QImage picture = QImage::fromData(PictureBytes(spec.picture));
+      QImage picture = QImage::fromData(PictureBytes(entry.picture));
       if (!picture.isNull()) image->setPixmap(QPixmap::fromImage(picture));
       widget = image;
       break;
@@ -219,7 +219,7 @@ QObject* BuildControl(CatalogueWindow* window, const WindowSpec& wspec, const Co
     case Kind::BrowserBox: {
       auto it = Factories().find(Kind::BrowserBox);
       widget =
-          it != Factories().end() ? it->second(spec, window) : new Hooked<AddressOnlyBox>(window);
+          it != Factories().end() ? it->second(entry, window) : new Hooked<AddressOnlyBox>(window);
       break;
     }
     case Kind::SystemVolume:
@@ -228,9 +228,9 @@ QObject* BuildControl(CatalogueWindow* window, const WindowSpec& wspec, const Co
       break;
     case Kind::Timer: {
       auto* timer = new QTimer(window);
-      timer->setInterval(spec.interval);
-      const auto* bindings = &spec.bindings;
-      const uint32_t windowId = wspec.windowId, unitId = spec.unitId;
+      timer->setInterval(entry.interval);
+      const auto* bindings = &entry.bindings;
+      const uint32_t windowId = windowEntry.windowId, unitId = entry.unitId;
       QObject::connect(timer, &QTimer::timeout, timer, [=] {
         InvokeBindings(*bindings, MakeEvent(windowId, unitId, kEventTimer, timer));
       });
@@ -238,21 +238,21 @@ QObject* BuildControl(CatalogueWindow* window, const WindowSpec& wspec, const Co
       return timer;
     }
     case Kind::MenuItem: {
-      if (spec.menuLevel == 0) {
-        currentMenu = new QMenu(FromUtf8Literal(spec.text), window);
-        currentMenu->menuAction()->setEnabled(!spec.disabled);
-        currentMenu->menuAction()->setVisible(spec.visible);
-        window->menus[spec.unitId] = currentMenu;
+      if (entry.menuLevel == 0) {
+        currentMenu = new QMenu(FromUtf8Literal(entry.text), window);
+        currentMenu->menuAction()->setEnabled(!entry.disabled);
+        currentMenu->menuAction()->setVisible(entry.visible);
+        window->menus[entry.unitId] = currentMenu;
         return currentMenu;
       }
       if (!currentMenu) return nullptr;
-      QAction* action = currentMenu->addAction(FromUtf8Literal(spec.text));
-      action->setEnabled(!spec.disabled);
-      action->setVisible(spec.visible);
-      action->setCheckable(spec.checked);
-      action->setChecked(spec.checked);
-      const auto* bindings = &spec.bindings;
-      const uint32_t windowId = wspec.windowId, unitId = spec.unitId;
+      QAction* action = currentMenu->addAction(FromUtf8Literal(entry.text));
+      action->setEnabled(!entry.disabled);
+      action->setVisible(entry.visible);
+      action->setCheckable(entry.checked);
+      action->setChecked(entry.checked);
+      const auto* bindings = &entry.bindings;
+      const uint32_t windowId = windowEntry.windowId, unitId = entry.unitId;
       QObject::connect(action, &QAction::triggered, action, [=] {
         InvokeBindings(*bindings, MakeEvent(windowId, unitId, kEventClicked, action));
       });
@@ -263,30 +263,30 @@ QObject* BuildControl(CatalogueWindow* window, const WindowSpec& wspec, const Co
   }
   if (!widget) return nullptr;
 
-  Identify(widget, wspec, spec);
-  widget->setObjectName(FromUtf8Literal(spec.name));
-  widget->setGeometry(spec.rect.left, spec.rect.top, spec.rect.width, spec.rect.height);
+  Identify(widget, windowEntry, entry);
+  widget->setObjectName(FromUtf8Literal(entry.name));
+  widget->setGeometry(entry.rect.left, entry.rect.top, entry.rect.width, entry.rect.height);
   widget->setMouseTracking(true);
-  widget->setCursor(ToCursor(spec.cursor));
-  if (spec.font.face != Face::Default || spec.font.pixelSize > 0 || spec.font.bold) {
-    widget->setFont(MakeFont(spec.font));
+  widget->setCursor(ToCursor(entry.cursor));
+  if (entry.font.face != Face::Default || entry.font.pixelSize > 0 || entry.font.bold) {
+    widget->setFont(MakeFont(entry.font));
   }
-  widget->setEnabled(!spec.disabled);
-  if (!spec.tabStop) {
+  widget->setEnabled(!entry.disabled);
+  if (!entry.tabStop) {
     widget->setFocusPolicy(widget->focusPolicy() & Qt::ClickFocus ? Qt::ClickFocus : Qt::NoFocus);
   }
-  const bool invisibleKind = spec.kind == Kind::SystemVolume || spec.kind == Kind::SuperMenu;
-  widget->setVisible(spec.visible && !invisibleKind);
+  const bool invisibleKind = entry.kind == Kind::SystemVolume || entry.kind == Kind::SuperMenu;
+  widget->setVisible(entry.visible && !invisibleKind);
 
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-    const auto* bindings = &spec.bindings;
-    const uint32_t windowId = wspec.windowId, unitId = spec.unitId;
+    const auto* bindings = &entry.bindings;
+    const uint32_t windowId = windowEntry.windowId, unitId = entry.unitId;
     QObject::connect(button, &QAbstractButton::clicked, button, [=] {
       InvokeBindings(*bindings, MakeEvent(windowId, unitId, kEventClicked, button));
     });
   } else if (auto* tree = dynamic_cast<CatalogueTree*>(widget)) {
-    const auto* bindings = &spec.bindings;
-    const uint32_t windowId = wspec.windowId, unitId = spec.unitId;
+    const auto* bindings = &entry.bindings;
+    const uint32_t windowId = windowEntry.windowId, unitId = entry.unitId;
     QObject::connect(tree, &QTreeWidget::currentItemChanged, tree, [=] {
       InvokeBindings(*bindings, MakeEvent(windowId, unitId, kEventSelection, tree));
     });
@@ -354,33 +354,33 @@ bool AddressOnlyBox::SetNumbered(int number, const QVariant& value) {
 void InstallCatalogue(std::span<const WindowSpec> windows) { g_catalogue = windows; }
 
 const WindowSpec* FindWindowSpec(uint32_t windowId) {
-  for (const WindowSpec& spec : g_catalogue) {
-    if (spec.windowId == windowId) return &spec;
+  for (const WindowSpec& entry : g_catalogue) {
+    if (entry.windowId == windowId) return &entry;
   }
   return nullptr;
 }
 
 QWidget* LoadWindow(uint32_t windowId, QWidget* owner) {
-  const WindowSpec* spec = FindWindowSpec(windowId);
-  if (!spec) return nullptr;
+  const WindowSpec* entry = FindWindowSpec(windowId);
+  if (!entry) return nullptr;
 
   Qt::WindowFlags flags = owner ? Qt::Tool : Qt::Window;
-  if (!spec->framed) flags |= Qt::FramelessWindowHint;
+  if (!entry->framed) flags |= Qt::FramelessWindowHint;
   auto* window = new Hooked<CatalogueWindow>(owner, flags);
-  window->spec = spec;
+  window->entry = entry;
   window->setAttribute(Qt::WA_DeleteOnClose);
-  window->setObjectName(FromUtf8Literal(spec->name));
-  window->setWindowTitle(FromUtf8Literal(spec->title));
+  window->setObjectName(FromUtf8Literal(entry->name));
+  window->setWindowTitle(FromUtf8Literal(entry->title));
   window->setMouseTracking(true);
-  window->move(spec->rect.left, spec->rect.top);
-  window->resize(spec->rect.width, spec->rect.height);
-  if (spec->picture) window->SetPicture(PictureBytes(spec->picture));
+  window->move(entry->rect.left, entry->rect.top);
+  window->resize(entry->rect.width, entry->rect.height);
+  if (entry->picture) window->SetPicture(PictureBytes(entry->picture));
   if (HookBase* hook = Hook(window)) {
-    hook->windowId = spec->windowId;
-    hook->unitId = spec->unitId;
-    hook->bindings = &spec->bindings;
+    hook->windowId = entry->windowId;
+    hook->unitId = entry->unitId;
+    hook->bindings = &entry->bindings;
     hook->isWindow = true;
-    hook->dragByBody = spec->dragByBody;
+    hook->dragByBody = entry->dragByBody;
   }
   auto& instances = LiveWindows()[windowId];
   std::erase_if(instances, [](const QPointer<QWidget>& w) { return w.isNull(); });
@@ -388,8 +388,8 @@ QWidget* LoadWindow(uint32_t windowId, QWidget* owner) {
 
   QMenu* currentMenu = nullptr;
   std::vector<QWidget*> created;
-  for (const ControlSpec& control : spec->controls) {
-    QObject* object = BuildControl(window, *spec, control, currentMenu);
+  for (const ControlSpec& control : entry->controls) {
+    QObject* object = BuildControl(window, *entry, control, currentMenu);
     if (!object) continue;
     window->controls[control.unitId] = object;
     if (auto* widget = qobject_cast<QWidget*>(object); widget && !qobject_cast<QMenu*>(object)) {
@@ -408,9 +408,9 @@ QWidget* LoadWindow(uint32_t windowId, QWidget* owner) {
   }
 
   QPointer<QWidget> alive(window);
-  InvokeBindings(spec->bindings, MakeEvent(spec->windowId, spec->unitId, kEventCreated, window));
+  InvokeBindings(entry->bindings, MakeEvent(entry->windowId, entry->unitId, kEventCreated, window));
   if (!alive) return nullptr;
-  if (spec->visible && !IsBeingDestroyed(window)) window->show();
+  if (entry->visible && !IsBeingDestroyed(window)) window->show();
   return window;
 }
 
@@ -426,7 +426,7 @@ QWidget* FindWindow(uint32_t windowId) {
 QObject* FindControl(uint32_t windowId, uint32_t unitId) {
   auto* window = AsWindow(FindWindow(windowId));
   if (!window) return nullptr;
-  if (window->spec && window->spec->unitId == unitId) return window;
+  if (window->entry && window->entry->unitId == unitId) return window;
   auto it = window->controls.find(unitId);
   return it == window->controls.end() ? nullptr : it->second.data();
 }
@@ -662,13 +662,13 @@ void InvokeBindings(const std::vector<Binding>& bindings, const Event& event) {
 void RaiseEvent(uint32_t windowId, uint32_t unitId, int number) {
   QObject* control = FindControl(windowId, unitId);
   auto* window = AsWindow(FindWindow(windowId));
-  if (!control || !window || !window->spec) return;
+  if (!control || !window || !window->entry) return;
   const std::vector<Binding>* bindings = nullptr;
-  if (window->spec->unitId == unitId) {
-    bindings = &window->spec->bindings;
+  if (window->entry->unitId == unitId) {
+    bindings = &window->entry->bindings;
   } else {
-    for (const ControlSpec& spec : window->spec->controls) {
-      if (spec.unitId == unitId) bindings = &spec.bindings;
+    for (const ControlSpec& entry : window->entry->controls) {
+      if (entry.unitId == unitId) bindings = &entry.bindings;
     }
   }
   if (bindings) InvokeBindings(*bindings, MakeEvent(windowId, unitId, number, control));

@@ -86,7 +86,7 @@ void CutOutline(QWidget* window, const QImage& picture, QRgb transparent = 0xFFF
 
 // Widgets for kinds that other subsystems realise (the browser box). A factory returns a widget
 // that is a Hooked<> class, parented to the window.
-using ControlFactory = QWidget* (*)(const ControlSpec& spec, QWidget* window);
+using ControlFactory = QWidget* (*)(const ControlSpec& entry, QWidget* window);
 void RegisterControlFactory(Kind kind, ControlFactory factory);
 
 // Implemented by widgets with numbered properties of their own (e.g. the browser box's address).
