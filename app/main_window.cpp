@@ -43,6 +43,10 @@ void Toggle(uint32_t windowId, uint32_t unitId) {
 void OnMainCreated(const ui::Event& event) {
   QWidget* mainWindow = ui::FindWindow(ids::kMainWindow);
   ProgramState& state = State();
+  // Showing the panel below creates this window's native window as the panel's transient
+  // parent, and the platform picks the visual then: it must be translucent already, or the
+  // skin's per-pixel alpha (step 3) comes out black.
+  if (mainWindow) mainWindow->setAttribute(Qt::WA_TranslucentBackground);
   // 1. The Station panel, docked by its own creation handler.
   ui::LoadWindow(ids::kStationPanel, mainWindow);
   // 2. The Dedication board, hidden at once; its creation handler places it.

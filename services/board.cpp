@@ -2,7 +2,9 @@
 
 #include <QWidget>
 #include <string>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "app/ids.h"
 #include "app/winsys/window_system.h"
@@ -27,6 +29,11 @@ Text Field(const XmlDoc& feed, int record, const char* name) {
 
 }  // namespace
 
+WebGetOptions& BoardFetchOptions() {
+  static WebGetOptions options = PageFetchOptions();
+  return options;
+}
+
 DedicationRow RowFromFeed(const XmlDoc& feed, int record) {
   DedicationRow row;
   row[column::kDedicatorTitle] = Field(feed, record, "chenghu");
@@ -43,14 +50,16 @@ DedicationRow RowFromFeed(const XmlDoc& feed, int record) {
 }
 
 int RemoveDuplicateWishes() {
-  std::unordered_set<Text> seen;
+  // One pass over the held rows: each refresh scans the whole list, so a lookup per cell
+  // would dominate the refresh of a long-running board.
+  const std::vector<Text> wishes =
+      ui::ListColumnTexts(ids::kBoard, ids::board::kList, column::kWishes);
+  std::unordered_set<std::string_view> seen;
+  seen.reserve(wishes.size());
   int removed = 0;
-  const int rows = ui::ListRowCount(ids::kBoard, ids::board::kList);
-  for (int i = 1; i <= rows; ++i) {
-    const int index = i - 1 - removed;
-    const Text wishes = ui::ListCellText(ids::kBoard, ids::board::kList, index, column::kWishes);
-    if (!seen.insert(wishes).second) {
-      ui::ListRemoveRow(ids::kBoard, ids::board::kList, index);
+  for (size_t i = 0; i < wishes.size(); ++i) {
+    if (!seen.insert(wishes[i]).second) {
+      ui::ListRemoveRow(ids::kBoard, ids::board::kList, int(i) - removed);
       ++removed;
     }
   }
@@ -75,10 +84,10 @@ void OnBoardCreated(const ui::Event&) {
 }
 
 void OnBoardRefresh(const ui::Event&) {
-  const Bytes feed = WebGet(ServiceAddress("/gg/diangatai1/xmlxianshi.asp"));
+  const Bytes feed = WebGet(ServiceAddress("/gg/diangatai1/xmlxianshi.asp"), BoardFetchOptions());
   if (QWidget* board = ui::FindWindow(ids::kBoard)) board->repaint();
   ui::SetText(ids::kBoard, ids::board::kAnnouncement,
-              TextFromBytes(WebGet(ServiceAddress("/gonggao.txt"))));
+              TextFromBytes(WebGet(ServiceAddress("/gonggao.txt"), BoardFetchOptions())));
   XmlDoc doc;
   doc.Load(feed);
   const auto records = doc.ChildCount("@1/");

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "services/core/gbk.h"
+#include "services/core/webget.h"
 #include "services/core/xmldoc.h"
 
 namespace sonaro::services {
@@ -24,6 +25,10 @@ inline constexpr int kAddress = 7;         // gequdizhi
 inline constexpr int kWishes = 8;          // zhufuyu
 inline constexpr int kDetails = 9;         // "<详情点击查看>"
 }  // namespace column
+
+// Limits of the refresh's two fetches (the page limits unless a test shortens them): the
+// refresh holds the program for at most this long when the host never answers.
+WebGetOptions& BoardFetchOptions();
 
 // Record i (from 1) of a loaded feed as a row; missing fields are empty.
 DedicationRow RowFromFeed(const XmlDoc& feed, int record);

@@ -112,6 +112,7 @@ int ShowBox(const Text& text, int style, const Text& title) {
   // No owner, and every other window of the program waits for it.
   QMessageBox box(icon, FromGbk(title), FromGbk(text));
   box.setWindowModality(Qt::ApplicationModal);
+  box.setTextFormat(Qt::PlainText);  // texts may come from a server: never markup
   B::StandardButtons set;
   for (B::StandardButton b : buttons) set |= b;
   box.setStandardButtons(set);

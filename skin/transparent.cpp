@@ -204,7 +204,9 @@ QWidget* CreateRecolouredControl(const char* className, QWidget* parent) {
     widget = new ui::Hooked<QPushButton>(parent);
     proc = &RecolouredButton;
   } else if (name == QLatin1String("MySt")) {
-    widget = new ui::Hooked<QLabel>(parent);
+    auto* label = new ui::Hooked<QLabel>(parent);
+    label->setTextFormat(Qt::PlainText);  // texts come from outside: never markup
+    widget = label;
     proc = &RecolouredStatic;
   } else if (name == QLatin1String("MyTool")) {
     widget = new ui::Hooked<QToolBar>(parent);

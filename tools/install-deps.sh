@@ -19,8 +19,10 @@ PACKAGES=(
   # fonts, headless display and sound for tests
   fonts-noto-cjk xvfb xauth x11-utils pulseaudio pulseaudio-utils sox libsox-fmt-all
   dbus-x11 at-spi2-core python3-pyatspi imagemagick openssl ca-certificates xdotool time
-  # the reference player of the start-up benchmark
-  mpv
+  # tray host, compositing manager and root colour for the tray test
+  trayer xcompmgr hsetroot
+  # the reference player of the start-up benchmark; the reference radio player of the tray one
+  mpv goodvibes
 )
 
 missing=()

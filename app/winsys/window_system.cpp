@@ -102,6 +102,8 @@ Event MakeEvent(uint32_t windowId, uint32_t unitId, int number, QObject* source)
 
 QWidget* MakeLabel(const ControlSpec& entry, QWidget* parent, bool transparent) {
   auto* label = new Hooked<QLabel>(parent);
+  // Labels show texts from the network (feed, announcement): never read them as markup.
+  label->setTextFormat(Qt::PlainText);
   label->setText(FromUtf8Literal(entry.text));
   label->setAlignment(ToQtAlign(entry.align) | Qt::AlignVCenter);
   label->setWordWrap(entry.wraps);
@@ -634,6 +636,17 @@ std::string ListCellText(uint32_t windowId, uint32_t unitId, int row, int column
   return ToGbk(item->text(column));
 }
 
+std::vector<std::string> ListColumnTexts(uint32_t windowId, uint32_t unitId, int column) {
+  std::vector<std::string> texts;
+  QTreeWidget* list = FindList(windowId, unitId);
+  if (!list || column < 0 || column >= list->columnCount()) return texts;
+  const int rows = list->topLevelItemCount();
+  texts.reserve(size_t(rows));
+  for (int row = 0; row < rows; ++row)
+    texts.push_back(ToGbk(list->topLevelItem(row)->text(column)));
+  return texts;
+}
+
 int ListAddRow(uint32_t windowId, uint32_t unitId, std::span<const std::string> cells) {
   QTreeWidget* list = FindList(windowId, unitId);
   if (!list) return -1;
@@ -641,7 +654,7 @@ int ListAddRow(uint32_t windowId, uint32_t unitId, std::span<const std::string> 
   for (int i = 0; i < list->columnCount() && size_t(i) < cells.size(); ++i) {
     item->setText(i, FromGbk(cells[size_t(i)]));
   }
-  return list->indexOfTopLevelItem(item);
+  return list->topLevelItemCount() - 1;  // appended: the last row (no search of the list)
 }
 
 bool ListRemoveRow(uint32_t windowId, uint32_t unitId, int row) {

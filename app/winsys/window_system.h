@@ -71,6 +71,8 @@ int TreeItemLevel(uint32_t windowId, uint32_t unitId, int index);
 int ListRowCount(uint32_t windowId, uint32_t unitId);
 int ListColumnCount(uint32_t windowId, uint32_t unitId);
 std::string ListCellText(uint32_t windowId, uint32_t unitId, int row, int column);
+// One column's texts of every row, in row order (a whole-list scan without a lookup per cell).
+std::vector<std::string> ListColumnTexts(uint32_t windowId, uint32_t unitId, int column);
 // Appends a row (missing cells empty) and returns its index, or -1.
 int ListAddRow(uint32_t windowId, uint32_t unitId, std::span<const std::string> cells);
 bool ListRemoveRow(uint32_t windowId, uint32_t unitId, int row);

@@ -5,14 +5,16 @@
 
 namespace sonaro {
 
+// Opening a converter costs far more than converting a short text: each thread keeps one of
+// each. Stateless, so no call sees what an earlier one left behind.
 QString FromGbk(std::string_view gbk) {
-  QStringDecoder decoder("GB18030", QStringDecoder::Flag::Stateless);
+  thread_local QStringDecoder decoder("GB18030", QStringDecoder::Flag::Stateless);
   if (!decoder.isValid()) return QString::fromLatin1(gbk.data(), qsizetype(gbk.size()));
   return decoder.decode(QByteArrayView(gbk.data(), qsizetype(gbk.size())));
 }
 
 Text ToGbk(const QString& text) {
-  QStringEncoder encoder("GB18030", QStringEncoder::Flag::Stateless);
+  thread_local QStringEncoder encoder("GB18030", QStringEncoder::Flag::Stateless);
   if (!encoder.isValid()) return text.toLatin1().toStdString();
   QByteArray bytes = encoder.encode(text);
   return Text(bytes.constData(), size_t(bytes.size()));

@@ -150,6 +150,22 @@ TEST_F(Tray, ARightClickPopsUpTheMenuAndTheHostComingBackReAddsTheIcon) {
   EXPECT_TRUE(shell_.last.flags & kTrayFlagTip);
 }
 
+TEST_F(Tray, AHostComingBackAfterABalloonReAddsTheIconWithItsTip) {
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kZuixiao, ui::kEventClicked);
+  ASSERT_EQ(CurrentTrayRecord().flags, kTrayFlagInfo);
+  DeliverTaskbarCreated();
+  EXPECT_EQ(shell_.adds, 2);
+  const uint32_t iconFlags = kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip;
+  EXPECT_EQ(shell_.last.flags & iconFlags, iconFlags);
+  EXPECT_EQ(std::string(shell_.last.tip), GbkFromUtf8("收音机"));
+  // The program's own record keeps the flags of its last operation.
+  EXPECT_EQ(CurrentTrayRecord().flags, kTrayFlagInfo);
+  // Once the icon is removed, the host coming back adds nothing.
+  TrayRemove();
+  DeliverTaskbarCreated();
+  EXPECT_EQ(shell_.adds, 2);
+}
+
 TEST_F(Tray, TheCloseButtonRemovesTheIconBeforeTheWindowGoes) {
   ui::RaiseEvent(ids::kMainWindow, ids::main::kCloseButton, ui::kEventClicked);
   EXPECT_FALSE(TrayInstalled());

@@ -14,6 +14,7 @@
 #include "app/winsys/window_system.h"
 #include "assets/assets.h"
 #include "radio/volume.h"
+#include "services/board.h"
 #include "services/core/gbk.h"
 #include "services/facilities.h"
 #include "skin/transparent.h"
@@ -110,6 +111,26 @@ TEST_F(ProgramWindows, DockedWindowsFollowTheMainWindowEvenWhenHidden) {
   EXPECT_TRUE(Visible(ids::kStationPanel, ids::kStationPanelUnit));
 }
 
+TEST_F(ProgramWindows, TheDetailsAndTheAnimationDockOnTheLeftAndOverTheWindow) {
+  services::ShowDedication({});
+  QWidget* details = ui::FindWindow(ids::kDetails);
+  ASSERT_NE(details, nullptr);
+  // Dragged away on its own, the card comes back at the next move of the Main window.
+  details->move(700, 700);
+  ASSERT_TRUE(ui::SetInt(ids::kMainWindow, ids::kMainWindowUnit, kLeft, 600));
+  ASSERT_TRUE(ui::SetInt(ids::kMainWindow, ids::kMainWindowUnit, kTop, 40));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ui::GetInt(ids::kDetails, ids::kDetailsUnit, kLeft), 600 - 450 + 9);
+  EXPECT_EQ(ui::GetInt(ids::kDetails, ids::kDetailsUnit, kTop), 50);
+  QWidget* animation = app::State().mainAnimation.GetHandle();
+  ASSERT_NE(animation, nullptr);
+  EXPECT_EQ(animation->pos(), QPoint(618, 215));
+  // Left of the screen's edge the docked places go negative, not clamped.
+  ASSERT_TRUE(ui::SetInt(ids::kMainWindow, ids::kMainWindowUnit, kLeft, 100));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ui::GetInt(ids::kDetails, ids::kDetailsUnit, kLeft), 100 - 450 + 9);
+}
+
 TEST_F(ProgramWindows, SongRequestButtonTogglesTheBoard) {
   ui::RaiseEvent(ids::kMainWindow, ids::main::kDiange, ui::kEventClicked);
   EXPECT_TRUE(Visible(ids::kBoard, ids::kBoardUnit));
@@ -164,6 +185,39 @@ TEST_F(ProgramWindows, AboutBoxAndTheMenuItemsThatDoNothing) {
   EXPECT_EQ(int(QApplication::topLevelWidgets().size()), before);
   EXPECT_EQ(shown.size(), 1u);
   SetMessageAnswerer(nullptr);
+}
+
+// The platform picks a window's visual when the window gets its native handle: the Main window
+// must already be translucent then, or its per-pixel alpha is lost (black where it should be
+// see-through) although the attribute reads as set.
+TEST(MainWindowCreation, TheNativeWindowIsMadeTranslucent) {
+  struct Watch : QObject {
+    int creations = 0;
+    bool translucent = false;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+      auto* widget = qobject_cast<QWidget*>(watched);
+      if (event->type() == QEvent::WinIdChange && widget && widget->isWindow() &&
+          widget->objectName() == QLatin1String("Main window") && widget->internalWinId()) {
+        ++creations;
+        translucent = widget->testAttribute(Qt::WA_TranslucentBackground);
+      }
+      return false;
+    }
+  } watch;
+  assets::Init();
+  radio::SetSystemVolumeMaker([] { return std::make_unique<SteadyVolume>(); });
+  ui::InstallCatalogue(app::Catalogue());
+  app::RunSetUpSteps();
+  qApp->installEventFilter(&watch);
+  QPointer<QWidget> main = ui::LoadWindow(ids::kMainWindow, nullptr);
+  ASSERT_NE(main.data(), nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+  qApp->removeEventFilter(&watch);
+  EXPECT_EQ(watch.creations, 1);
+  EXPECT_TRUE(watch.translucent);
+  radio::SetSystemVolumeMaker(nullptr);
+  delete main.data();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // Writes a picture of every window; the README shows them.

@@ -2,6 +2,8 @@
 // and the card a click shows.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QPointer>
 #include <QTest>
 #include <mutex>
@@ -131,4 +133,120 @@ TEST_F(Board, TheServerGoneLeavesTheListAndEmptiesTheAnnouncement) {
   Refresh();
   EXPECT_EQ(Rows(), 1);
   EXPECT_EQ(ui::GetText(ids::kBoard, ids::board::kAnnouncement), "");
+}
+
+// --- feeds and announcements that are not what they should be -------------------------------
+
+TEST_F(Board, EmptyAndFieldlessFeedsGiveEmptyTextsNotCrashes) {
+  {
+    std::lock_guard lock(mutex_);
+    feed_.clear();  // a 200 with no body at all
+  }
+  Refresh();
+  EXPECT_EQ(Rows(), 0);
+
+  // A record without any of its seven fields still makes a row: the fixed texts only.
+  Serve("<diange/><diange><unknown>x</unknown></diange>");
+  Refresh();
+  ASSERT_EQ(Rows(), 1);  // both rows have the same (empty) wishes: the second goes
+  EXPECT_EQ(Cell(0, column::kDedicator), "");
+  EXPECT_EQ(Cell(0, column::kFor), G("为"));
+  EXPECT_EQ(Cell(0, column::kDetails), G("<详情点击查看>"));
+}
+
+TEST_F(Board, EntitiesAreDecodedAndCharactersOutsideGbkDoNotBreakTheRow) {
+  Serve(
+      Record("&lt;b&gt;甲&amp;乙&lt;/b&gt;", "&#x4E59;", "&#128512;歌", "&quot;祝&apos;福&quot;"));
+  Refresh();
+  ASSERT_EQ(Rows(), 1);
+  EXPECT_EQ(Cell(0, column::kDedicator), G("<b>甲&乙</b>"));
+  EXPECT_EQ(Cell(0, column::kRecipient), G("乙"));
+  EXPECT_EQ(Cell(0, column::kWishes), G("\"祝'福\""));
+  // An emoji has no GBK form; the rest of the title survives.
+  EXPECT_NE(Cell(0, column::kSong).find(G("歌")), std::string::npos);
+}
+
+TEST_F(Board, ManyDuplicatesCollapseToTheFirstAcrossRefreshes) {
+  std::string records;
+  for (int i = 0; i < 500; ++i) records += Record(i == 0 ? "头一个" : "后来的", "乙", "歌", "一样");
+  records += Record("别的", "乙", "歌", "不一样");
+  Serve(records);
+  Refresh();
+  Refresh();
+  ASSERT_EQ(Rows(), 2);
+  EXPECT_EQ(Cell(0, column::kDedicator), G("头一个"));
+  EXPECT_EQ(Cell(1, column::kDedicator), G("别的"));
+}
+
+TEST_F(Board, AHugeFeedIsListedInFull) {
+  // 20,000 records of about 500 bytes each: some 10 MB.
+  const std::string filler(400, 'x');
+  std::string records;
+  records.reserve(20'000 * 560);
+  for (int i = 0; i < 20'000; ++i) {
+    records += "<diange><diangezhe>n" + std::to_string(i) + "</diangezhe><zhufuyu>" + filler +
+               std::to_string(i) + "</zhufuyu></diange>";
+  }
+  Serve(records);
+  ASSERT_GT(feed_.size(), size_t(9'000'000));
+  Refresh();
+  ASSERT_EQ(Rows(), 20'000);
+  EXPECT_EQ(Cell(19'999, column::kDedicator), "n19999");
+}
+
+TEST_F(Board, OddAnnouncementsAreShownUpToTheirFirstZeroByte) {
+  Serve(Record("甲", "乙", "歌", "一"), std::string(1 << 20, 'a'));
+  Refresh();
+  EXPECT_EQ(ui::GetText(ids::kBoard, ids::board::kAnnouncement).size(), size_t(1) << 20);
+  {
+    std::lock_guard lock(mutex_);
+    announcement_ = std::string("\x81\xff\x01 ok\0hidden", 10);  // bytes that are not GBK
+  }
+  Refresh();
+  const Text shown = ui::GetText(ids::kBoard, ids::board::kAnnouncement);
+  EXPECT_TRUE(shown.ends_with(" ok")) << shown;
+  EXPECT_EQ(shown.find("hidden"), std::string::npos);
+  EXPECT_EQ(Rows(), 1);
+}
+
+TEST_F(Board, FeedTextsReachTheScreenAsTextNotMarkup) {
+  Serve(Record("&lt;b&gt;&lt;/b&gt;", "乙", "&lt;img src=x&gt;", "&lt;i&gt;&lt;/i&gt;"));
+  Refresh();
+  ASSERT_EQ(Rows(), 1);
+  DedicationRow row;
+  for (int c = 0; c < 10; ++c) row[size_t(c)] = Cell(0, c);
+  ShowDedication(row);
+  // Read as markup, the tags would take no room at all; as text the label needs room for
+  // every character of them.
+  for (uint32_t unit : {ids::details::kSongTitle, ids::details::kSignature}) {
+    auto* label = qobject_cast<QLabel*>(ui::ControlWidget(ids::kDetails, unit));
+    ASSERT_NE(label, nullptr);
+    const QString shown = label->text();
+    EXPECT_GE(label->sizeHint().width(), label->fontMetrics().horizontalAdvance(shown))
+        << shown.toStdString();
+  }
+  EXPECT_EQ(ui::GetText(ids::kDetails, ids::details::kWishes), G("<i></i>"));
+  delete ui::FindWindow(ids::kDetails);
+}
+
+TEST_F(Board, AHostThatNeverAnswersHoldsTheRefreshOnlyForTheTimeLimit) {
+  Serve(Record("甲", "乙", "歌", "一"), "公告");
+  Refresh();
+  const WebGetOptions saved = BoardFetchOptions();
+  BoardFetchOptions().totalTimeout = std::chrono::milliseconds(1500);
+  sonaro::testing::LoopbackServer silent([](const std::string&) { return std::nullopt; });
+  OverrideServiceHostForTesting("127.0.0.1:" + std::to_string(silent.Port()));
+  QElapsedTimer clock;
+  clock.start();
+  Refresh();
+  const qint64 took = clock.elapsed();
+  BoardFetchOptions() = saved;
+  EXPECT_LT(took, 10'000);  // two fetches, each cut off at its limit
+  EXPECT_EQ(Rows(), 1);
+  EXPECT_EQ(ui::GetText(ids::kBoard, ids::board::kAnnouncement), "");
+  // The next refresh against a host that answers works as before.
+  OverrideServiceHostForTesting("127.0.0.1:" + std::to_string(server_->Port()));
+  Serve(Record("丙", "丁", "歌", "二"));
+  Refresh();
+  EXPECT_EQ(Rows(), 2);
 }

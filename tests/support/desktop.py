@@ -1,0 +1,367 @@
+"""Shared pieces of the end-to-end drivers: logging and checks, the ear on the null sink's
+monitor, the pointer, and the real program found and driven over accessibility.
+
+Drivers run inside headless_desktop.sh and import this module from tests/support.
+"""
+import math
+import os
+import socket
+import struct
+import subprocess
+import sys
+import threading
+import time
+
+import pyatspi
+
+MAIN_TITLE = 'SonaroQuillboard'
+CLOSE_BUTTON = (344 + 14, 24 + 9)  # 关闭按钮, centre, in the Main window
+
+
+def log(*args):
+    print('[e2e %7.2f]' % (time.monotonic() - START), *args, flush=True)
+
+
+START = time.monotonic()
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+    log('ok:', message)
+
+
+# --- stand-in servers ----------------------------------------------------------------------
+
+class Peer:
+    """A TCP server on 127.0.0.1:port that records every connection's greeting and serves
+    HTTP GETs from a table of routes; endless routes are sent at a radio stream's pace."""
+
+    def __init__(self, port):
+        self.port = port
+        self.routes = {}
+        self.connections = []  # dicts: head (bytes), path (str or None), open (bool)
+        self.lock = threading.Lock()
+        self.live = []  # sockets of endless streams being sent
+        self.sock = socket.socket()
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.sock.bind(('127.0.0.1', port))
+        self.sock.listen(16)
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def serve(self, path, body, content_type='audio/mpeg', endless=False, rate=16000):
+        self.routes[path] = (body, content_type, endless, rate)
+
+    def snapshot(self):
+        with self.lock:
+            return [dict(c) for c in self.connections]
+
+    def drop(self):
+        with self.lock:
+            for s in self.live:
+                try:
+                    s.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+
+    def _accept(self):
+        while True:
+            conn, _ = self.sock.accept()
+            threading.Thread(target=self._serve, args=(conn,), daemon=True).start()
+
+    def _serve(self, conn):
+        conn.settimeout(5)
+        head = b''
+        try:
+            while b'\r\n\r\n' not in head and len(head) < 65536:
+                chunk = conn.recv(4096)
+                if not chunk:
+                    break
+                head += chunk
+                if not (head.startswith(b'GET ') or head.startswith(b'HEAD ')):
+                    break
+        except OSError:
+            pass
+        path = head.split(b' ')[1].decode('latin-1') if head.startswith(b'GET ') else None
+        record = {'head': head, 'path': path, 'open': True, 'at': time.monotonic()}
+        with self.lock:
+            self.connections.append(record)
+        try:
+            if path is None:
+                return
+            route = self.routes.get(path)
+            if route is None:
+                conn.sendall(b'HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n')
+                return
+            body, content_type, endless, rate = route
+            if not endless:
+                conn.sendall(b'HTTP/1.0 200 OK\r\nContent-Type: ' + content_type.encode() +
+                             b'\r\nContent-Length: %d\r\n\r\n' % len(body) + body)
+                return
+            with self.lock:
+                self.live.append(conn)
+            conn.sendall(b'HTTP/1.0 200 OK\r\nContent-Type: ' + content_type.encode() + b'\r\n\r\n')
+            began = time.monotonic()
+            sent = 0
+            position = 0
+            conn.setblocking(False)
+            while True:
+                due = int((1.0 + time.monotonic() - began) * rate)
+                while sent < due:
+                    piece = body[position:position + min(due - sent, 4096)]
+                    try:
+                        n = conn.send(piece)
+                    except BlockingIOError:
+                        break
+                    sent += n
+                    position = (position + n) % len(body)
+                try:
+                    if conn.recv(1) == b'':
+                        return  # the client closed the connection
+                except BlockingIOError:
+                    pass
+                time.sleep(0.02)
+        except OSError:
+            pass
+        finally:
+            with self.lock:
+                if conn in self.live:
+                    self.live.remove(conn)
+                record['open'] = False
+            conn.close()
+
+
+def tone_mp3(frequency, work):
+    path = os.path.join(work, 'tone%d.mp3' % frequency)
+    subprocess.run(['sox', '-n', '-r', '44100', '-c', '1', '-C', '128', path, 'synth', '6',
+                    'sine', str(frequency), 'gain', '-3'], check=True)
+    with open(path, 'rb') as f:
+        return f.read()
+
+
+# --- the ear on the null sink --------------------------------------------------------------
+
+class Monitor:
+    RATE = 44100
+
+    def __init__(self):
+        self.samples = []
+        self.lock = threading.Lock()
+        self.proc = subprocess.Popen(
+            ['parec', '-d', 'nullsink.monitor', '--raw', '--format=s16le', '--rate=44100',
+             '--channels=1', '--latency-msec=20'], stdout=subprocess.PIPE)
+        threading.Thread(target=self._read, daemon=True).start()
+        deadline = time.monotonic() + 8
+        while self.count() < self.RATE // 10 and time.monotonic() < deadline:
+            time.sleep(0.05)
+
+    def _read(self):
+        fd = self.proc.stdout.fileno()
+        pending = b''
+        while True:
+            data = os.read(fd, 8192)
+            if not data:
+                return
+            pending += data
+            n = len(pending) // 2
+            values = struct.unpack('<%dh' % n, pending[:2 * n])
+            pending = pending[2 * n:]
+            with self.lock:
+                self.samples.extend(values)
+
+    def count(self):
+        with self.lock:
+            return len(self.samples)
+
+    def measure(self, start, count):
+        with self.lock:
+            chunk = self.samples[start:start + count]
+        if not chunk:
+            return 0.0, 0.0
+        rms = math.sqrt(sum(v * v for v in chunk) / len(chunk))
+        # Zero crossings with a dead band, so that faint noise does not count.
+        crossings = 0
+        state = 0
+        for v in chunk:
+            side = 1 if v > 300 else -1 if v < -300 else 0
+            if side and side != state:
+                crossings += state != 0
+                state = side
+        return rms, crossings / 2.0 / (len(chunk) / self.RATE)
+
+    def wait_tone(self, frequency, timeout, min_rms=1000):
+        """Waits for a 400 ms stretch, heard from now on, of this tone; its (rms, hz) or None."""
+        window = self.RATE * 2 // 5
+        at = self.count()
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            while at + window <= self.count():
+                rms, hz = self.measure(at, window)
+                if rms > min_rms and abs(hz - frequency) < frequency * 0.05:
+                    return rms, hz
+                at += window // 4
+            time.sleep(0.05)
+        return None
+
+    def wait_silence(self, timeout, max_rms=100):
+        window = self.RATE * 3 // 10
+        at = self.count()
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            while at + window <= self.count():
+                if self.measure(at, window)[0] < max_rms:
+                    return True
+                at += window // 6
+            time.sleep(0.05)
+        return False
+
+    def close(self):
+        self.proc.kill()
+
+
+# --- the program through accessibility and the pointer -------------------------------------
+
+def xdotool(*args):
+    return subprocess.run(['xdotool'] + [str(a) for a in args], check=True,
+                          capture_output=True, text=True).stdout
+
+
+def walk(node):
+    yield node
+    for i in range(node.childCount):
+        child = node.getChildAtIndex(i)
+        if child is not None:
+            yield from walk(child)
+
+
+class Program:
+    def __init__(self, path, work):
+        self.out = open(os.path.join(work, 'program.log'), 'w')
+        self.proc = subprocess.Popen([path], stdout=self.out, stderr=subprocess.STDOUT)
+        self.app = None
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and self.app is None:
+            desktop = pyatspi.Registry.getDesktop(0)
+            for i in range(desktop.childCount):
+                app = desktop.getChildAtIndex(i)
+                if app is not None and app.get_process_id() == self.proc.pid:
+                    self.app = app
+            time.sleep(0.2)
+        check(self.app is not None, 'the program appears on the accessibility bus')
+        self.tree = self._wait_for(self._is_station_tree)
+        self.station_box = self._wait_for(self._is_station_box)
+
+    def _wait_for(self, predicate, timeout=90):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            for node in walk(self.app):
+                try:
+                    if predicate(node):
+                        return node
+                except Exception:  # nodes may go away while we look
+                    pass
+            time.sleep(0.2)
+        raise Failure('no such widget in the program')
+
+    @staticmethod
+    def _is_station_tree(node):
+        if node.getRole() not in (pyatspi.ROLE_TREE, pyatspi.ROLE_TREE_TABLE):
+            return False
+        return any(node.getChildAtIndex(i).name == '精彩电台' for i in range(node.childCount))
+
+    @staticmethod
+    def _is_station_box(node):
+        # diantaim: the Main window's wide edit box (136 x 32); 状态 is 67 x 20.
+        if node.getRole() != pyatspi.ROLE_TEXT:
+            return False
+        extents = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        return extents.width == 136 and extents.height == 32
+
+    def station_text(self):
+        text = self.station_box.queryText()
+        return text.getText(0, text.characterCount)
+
+    def item(self, name):
+        # The shown rows of the tree are its direct children.
+        for i in range(self.tree.childCount):
+            node = self.tree.getChildAtIndex(i)
+            if node is not None and node.name == name:
+                return node
+        return None
+
+    def _tree_box(self):
+        e = self.tree.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        return e.x, e.y, e.width, e.height
+
+    def _centre(self, node):
+        e = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        return e.x + min(e.width, 120) // 2, e.y + e.height // 2, e
+
+    def _bring_into_view(self, name):
+        tx, ty, tw, th = self._tree_box()
+        for _ in range(60):
+            node = self.item(name)
+            if node is None:
+                raise Failure('no tree item %s' % name)
+            x, y, e = self._centre(node)
+            if os.environ.get('E2E_DEBUG'):
+                log('item', name, e.x, e.y, e.width, e.height, 'tree', tx, ty, tw, th)
+            if ty - 2 <= e.y and e.y + e.height <= ty + th + 2 and e.height > 0:
+                return x, y
+            # Scroll with the wheel: no selection changes on the way. (No --sync: a pointer
+            # already in place sends no motion to wait for.)
+            xdotool('mousemove', tx + tw // 2, ty + th // 2)
+            xdotool('click', '5' if e.y + e.height > ty + th + 2 else '4')
+            time.sleep(0.2)
+        raise Failure('tree item %s cannot be scrolled into view' % name)
+
+    def expand(self, category):
+        """Double-clicks a category (which also selects it)."""
+        x, y = self._bring_into_view(category)
+        xdotool('mousemove', x, y)
+        time.sleep(0.1)
+        xdotool('click', '--repeat', '2', '--delay', '80', '1')
+        time.sleep(0.5)
+
+    def select(self, name):
+        x, y = self._bring_into_view(name)
+        xdotool('mousemove', x, y)
+        time.sleep(0.1)
+        xdotool('click', '1')
+
+    def close_checked(self):
+        """Closes the program with its close button; it must end with exit code 0."""
+        code = self.close()
+        check(code == 0, 'the program ends with exit code 0 (got %s)' % code)
+
+    def fail(self, failure):
+        """Reports a failed check, ends the program and shows the end of its output."""
+        log('FAIL:', failure)
+        self.proc.kill()
+        self.out.flush()
+        with open(self.out.name) as f:
+            sys.stdout.write(f.read()[-4000:])
+
+    def close(self):
+        window = xdotool('search', '--onlyvisible', '--name', MAIN_TITLE).split()[0]
+        geometry = dict(line.split('=') for line in
+                        xdotool('getwindowgeometry', '--shell', window).split())
+        x = int(geometry['X']) + CLOSE_BUTTON[0]
+        y = int(geometry['Y']) + CLOSE_BUTTON[1]
+        xdotool('mousemove', x, y)
+        time.sleep(0.1)
+        xdotool('click', '1')
+        return self.proc.wait(timeout=30)
+
+
+def wait_until(predicate, timeout, step=0.1):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(step)
+    return predicate()
