@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
+#include <QTimer>
 #include <clocale>
 #include <cstdio>
 #include <memory>
@@ -35,6 +36,42 @@ void PreparePlatform() {
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   }
 }
+
+// Starting the browser engine takes longer than the rest of start-up together; the windows'
+// pages (the advert box, the player's page) wait for it while the Main window paints first.
+class EngineStarter : public QObject {
+ public:
+  explicit EngineStarter(QWidget* window) : QObject(window) {
+    window->installEventFilter(this);
+    // Should the window never report a paint (no display), the engine starts all the same.
+    QTimer::singleShot(kLatestStart, this, &EngineStarter::Start);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      // Not at once: the painted pictures reach the X server only when the event loop next
+      // waits (the connection is flushed then), and the docked windows paint right after.
+      QTimer::singleShot(kAfterPaint, this, &EngineStarter::Start);
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int kAfterPaint = 150;    // ms
+  static constexpr int kLatestStart = 1000;  // ms
+  void Start() {
+    if (started_) return;
+    started_ = true;
+    parent()->removeEventFilter(this);
+    browser::InitBrowserControl();
+    deleteLater();
+  }
+  bool started_ = false;
+};
+
+void StartBrowserEngineWhenPainted(QWidget* mainWindow) { new EngineStarter(mainWindow); }
+
 }  // namespace
 
 ProgramState& State() {
@@ -54,8 +91,14 @@ void RunSetUpSteps() {
 int Run(int argc, char** argv) {
   // 1. The user-interface runtime.
   PreparePlatform();
-  // The embedded browser shares its graphics context with the widgets; set before the GUI.
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  // The embedded browser shares an OpenGL context with the widgets when its pages are drawn
+  // with OpenGL; set before the GUI. Its pages are drawn in software unless the user chose
+  // another scene graph backend, and setting up the shared context (loading the GL driver)
+  // would cost more than a third of start-up for nothing.
+  if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") &&
+      qEnvironmentVariable("QT_QUICK_BACKEND") != QLatin1String("software")) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  }
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // only the Main window's end ends us
   std::setlocale(LC_NUMERIC, "C");                 // the media library needs it
@@ -65,9 +108,10 @@ int Run(int argc, char** argv) {
 
   // 2. Phase 1: the program-wide objects, in order.
   g_state = std::make_unique<ProgramState>();
-  // The player with its browser host; right after it the browser control is initialised.
+  // The player with its browser host; right after it the browser control is prepared (the
+  // engine itself starts once the Main window is on screen, see below).
   radio::ConstructPlayer();
-  browser::InitBrowserControl();
+  browser::PrepareBrowserControl();
   // Last of all: the browser host's own program-wide state.
   browser::ConstructHostState();
 
@@ -81,6 +125,7 @@ int Run(int argc, char** argv) {
     return 1;
   }
   QObject::connect(mainWindow, &QObject::destroyed, &application, &QCoreApplication::quit);
+  StartBrowserEngineWhenPainted(mainWindow);
 
   // 6. The message loop, until the Main window is destroyed.
   QApplication::exec();

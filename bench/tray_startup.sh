@@ -5,11 +5,12 @@
 # sink. Loopback only; ends by itself.
 #   bench/tray_startup.sh <path of sonaro> [runs, default 3] [idle seconds, default 20]
 #
-# Start-up: from just before exec to the first screenshot of the process's first mapped
-# top-level window (at least 100 x 100) whose pixels are not all one colour; both programs are
-# polled by the same loop. Idle CPU: utime + stime of the process and all its descendants
-# (for Sonaro the QtWebEngineProcess children) over the idle period, which starts 10 s after
-# the first paint; in percent of one core.
+# Start-up: from just before exec to the first screenshot that shows one of the process's mapped
+# top-level windows (at least 100 x 100) with pixels that are not all one colour; both programs
+# are polled by the same loop (bench/first_paint.py: one screenshot a round).
+# Idle CPU: utime + stime of the process and all its descendants (for Sonaro the
+# QtWebEngineProcess children) over the idle period, which starts 10 s after the first paint;
+# in percent of one core.
 set -euo pipefail
 program="$(realpath "${1:?usage: tray_startup.sh <path of sonaro> [runs] [idle seconds]}")"
 runs="${2:-3}"
@@ -55,28 +56,12 @@ print(total)
 PY
 }
 
-painted_window() {  # pid -> id of its first painted top-level window, or nothing
-  local w
-  for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-    ((WIDTH >= 100 && HEIGHT >= 100)) || continue
-    # One colour all over (a mapped window not painted yet) has a standard deviation of 0.
-    sd="$(import -window "$w" -format '%[fx:standard_deviation]' info: 2>/dev/null || echo 0)"
-    awk -v s="$sd" 'BEGIN { exit !(s > 0.01) }' && { echo "$w"; return; }
-  done
-}
-
 measure() {  # command... -> "milliseconds cpu-percent"
   local start end pid window t0 t1
   start=$(date +%s%N)
   "$@" >"$HEADLESS_DIR/out.log" 2>&1 &
   pid=$!
-  window=""
-  for _ in $(seq 3000); do
-    window="$(painted_window "$pid")"
-    [[ -n "$window" ]] && break
-    kill -0 "$pid" 2>/dev/null || break
-  done
+  window="$(python3 "$root/bench/first_paint.py" "$pid" 60 || true)"
   end=$(date +%s%N)
   [[ -n "$window" ]] || { echo "no painted window from $1" >&2; cat "$HEADLESS_DIR/out.log" >&2; exit 1; }
   sleep 10

@@ -15,8 +15,18 @@ QWidget* MakeBrowserBox(const ui::ControlSpec&, QWidget* window) { return new Br
 }  // namespace
 
 BrowserBox::BrowserBox(QWidget* window) : ui::Hooked<QWidget>(window) {
-  view_ = NewView(this, false);
-  view_->setGeometry(rect());
+  NewViewWhenStarted(this, false, [this](QWebEngineView* view) {
+    view_ = view;
+    view_->setGeometry(rect());
+    view_->show();
+    if (!address_.isEmpty()) Navigate();
+  });
+}
+
+void BrowserBox::Navigate() {
+  const QString address = FromGbk(std::string_view(address_.constData(), size_t(address_.size())));
+  const QUrl url = QUrl::fromUserInput(address.trimmed());
+  view_->setUrl(url.isValid() ? url : QUrl(QStringLiteral("about:blank")));
 }
 
 QVariant BrowserBox::GetNumbered(int number) const {
@@ -26,14 +36,12 @@ QVariant BrowserBox::GetNumbered(int number) const {
 bool BrowserBox::SetNumbered(int number, const QVariant& value) {
   if (number != ui::prop::kAddress) return false;
   address_ = value.toByteArray();
-  const QString address = FromGbk(std::string_view(address_.constData(), size_t(address_.size())));
-  const QUrl url = QUrl::fromUserInput(address.trimmed());
-  view_->setUrl(url.isValid() ? url : QUrl(QStringLiteral("about:blank")));
+  if (view_) Navigate();  // else the view navigates when it is made
   return true;
 }
 
 void BrowserBox::resizeEvent(QResizeEvent* event) {
-  view_->setGeometry(rect());
+  if (view_) view_->setGeometry(rect());
   ui::Hooked<QWidget>::resizeEvent(event);
 }
 

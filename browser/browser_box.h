@@ -21,13 +21,16 @@ class BrowserBox : public ui::Hooked<QWidget>, public ui::NumberedProperties {
   // type it ("example.com/a" is http://example.com/a).
   bool SetNumbered(int number, const QVariant& value) override;
 
+  // Null until the browser engine has started.
   QWebEngineView* View() const { return view_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  QWebEngineView* view_;
+  void Navigate();
+
+  QWebEngineView* view_ = nullptr;
   QByteArray address_;
 };
 

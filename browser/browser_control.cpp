@@ -7,6 +7,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "browser/browser_box.h"
 #include "browser/document.h"
@@ -17,8 +19,19 @@ namespace sonaro::browser {
 
 namespace {
 
-bool g_ready = false;
+bool g_prepared = false;
+bool g_started = false;
 QPointer<QWebEnginePage> g_keptPage;
+
+struct WaitingView {
+  QPointer<QWidget> parent;
+  bool playerPage;
+  std::function<void(QWebEngineView*)> made;
+};
+std::vector<WaitingView>& Waiting() {
+  static std::vector<WaitingView> waiting;
+  return waiting;
+}
 
 void AddChromiumFlag(const char* flag) {
   QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
@@ -30,8 +43,8 @@ void AddChromiumFlag(const char* flag) {
 
 }  // namespace
 
-bool InitBrowserControl() {
-  if (g_ready) return true;
+bool PrepareBrowserControl() {
+  if (g_prepared) return true;
   if (!QCoreApplication::instance()) return false;
   // Read when the engine starts, which is with the first page: pages of one site (all local
   // pages are one) share a renderer instead of each starting its own.
@@ -41,19 +54,42 @@ bool InitBrowserControl() {
   // a GPU (virtual X servers among them) lack and whose drivers leave memory behind at exit.
   // A backend the user chose stays.
   if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
-  // A local page kept loaded keeps the local pages' renderer alive between two Player pages.
-  g_keptPage = new QWebEnginePage(QWebEngineProfile::defaultProfile(), qApp);
-  g_keptPage->load(QUrl(QStringLiteral("file:///")));
   RegisterBrowserBox();
-  g_ready = true;
+  g_prepared = true;
   return true;
 }
 
-bool BrowserControlReady() { return g_ready; }
+bool InitBrowserControl() {
+  if (!PrepareBrowserControl()) return false;
+  if (g_started) return true;
+  // A local page kept loaded keeps the local pages' renderer alive between two Player pages.
+  g_keptPage = new QWebEnginePage(QWebEngineProfile::defaultProfile(), qApp);
+  g_keptPage->load(QUrl(QStringLiteral("file:///")));
+  g_started = true;
+  std::vector<WaitingView> waiting = std::move(Waiting());
+  Waiting().clear();
+  for (WaitingView& view : waiting) {
+    if (view.parent) view.made(NewView(view.parent, view.playerPage));
+  }
+  return true;
+}
+
+bool BrowserControlReady() { return g_prepared; }
+
+void NewViewWhenStarted(QWidget* parent, bool playerPage,
+                        std::function<void(QWebEngineView*)> made) {
+  if (g_started) {
+    made(NewView(parent, playerPage));
+    return;
+  }
+  Waiting().push_back({parent, playerPage, std::move(made)});
+}
 
 void ShutdownBrowserControl() {
   delete g_keptPage.data();
-  g_ready = false;
+  Waiting().clear();
+  g_started = false;
+  g_prepared = false;
   MediaSession::JoinEnded();
 }
 

@@ -3,6 +3,8 @@
 // widget and reaching the page's document).
 #pragma once
 
+#include <functional>
+
 class QWidget;
 class QWebEngineView;
 
@@ -11,11 +13,16 @@ namespace sonaro::browser {
 class ScriptObject;
 
 // Once at start-up, while the program-wide objects are made and before any browser window
-// exists. Prepares the browser engine (pages of one site share one renderer), keeps a local
-// page loaded so that the player's local pages start without waiting for a renderer, and
-// registers the browser box with the window system. Idempotent; false when the engine cannot
-// be used (windows then cannot be created).
+// exists: the engine's settings (pages of one site share one renderer) and the browser box
+// registered with the window system. Cheap: the engine itself is not started. Idempotent;
+// false without an application (browser windows then cannot be created).
+bool PrepareBrowserControl();
+// Prepares if need be and starts the engine: keeps a local page loaded so that the player's
+// local pages start without waiting for a renderer, then makes the views that were waiting
+// for it. The program calls it once its Main window is on screen, as starting the engine
+// takes longer than everything else in start-up together. Idempotent.
 bool InitBrowserControl();
+// Prepared: browser windows can be created (their pages may still wait for the engine).
 bool BrowserControlReady();
 // At clean-up: the kept page goes and every ended media session's thread is joined.
 void ShutdownBrowserControl();
@@ -23,6 +30,10 @@ void ShutdownBrowserControl();
 // A view for the program's browser windows, its page carrying the media player. playerPage:
 // the page is a Player page, so the sound library is made ready at once.
 QWebEngineView* NewView(QWidget* parent, bool playerPage);
+// NewView at once when the engine runs, else as soon as it starts; made gets the view. Nothing
+// happens when parent is gone by then.
+void NewViewWhenStarted(QWidget* parent, bool playerPage,
+                        std::function<void(QWebEngineView*)> made);
 
 // The widget that renders a view's page (the view's focus proxy).
 bool IsRenderingWindow(const QWidget* widget);

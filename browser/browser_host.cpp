@@ -32,20 +32,23 @@ class HostWindow : public QWidget {
  public:
   HostWindow(QWidget* parent, const Text& address) : QWidget(parent) {
     setWindowTitle(FromGbk(address));
-    view_ = NewView(this, true);
-    view_->setGeometry(rect());
     const QUrl url = QUrl::fromUserInput(FromGbk(address));
-    view_->setUrl(url.isValid() ? url : QUrl(QStringLiteral("about:blank")));
+    NewViewWhenStarted(this, true, [this, url](QWebEngineView* view) {
+      view_ = view;
+      view_->setGeometry(rect());
+      view_->show();
+      view_->setUrl(url.isValid() ? url : QUrl(QStringLiteral("about:blank")));
+    });
   }
 
  protected:
   void resizeEvent(QResizeEvent* event) override {
-    view_->setGeometry(rect());
+    if (view_) view_->setGeometry(rect());
     QWidget::resizeEvent(event);
   }
 
  private:
-  QWebEngineView* view_;
+  QWebEngineView* view_ = nullptr;
 };
 
 struct ControlRecord {

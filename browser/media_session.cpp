@@ -1,8 +1,5 @@
 #include "browser/media_session.h"
 
-#include <mpv/client.h>
-#include <mpv/stream_cb.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -17,6 +14,7 @@
 #include <vector>
 
 #include "browser/http_source.h"
+#include "browser/mpv_library.h"
 #include "browser/playlist.h"
 
 namespace sonaro::browser {
@@ -52,11 +50,12 @@ std::string LowerScheme(const std::string& address) {
 }
 
 void SetOption(mpv_handle* mpv, const char* name, const char* value) {
-  mpv_set_option_string(mpv, name, value);  // an option this libmpv lacks changes nothing
+  Mpv()->set_option_string(mpv, name, value);  // an option this libmpv lacks changes nothing
 }
 
 mpv_handle* CreateMpv() {
-  mpv_handle* mpv = mpv_create();
+  if (!Mpv()) return nullptr;
+  mpv_handle* mpv = Mpv()->create();
   if (!mpv) return nullptr;
   SetOption(mpv, "config", "no");
   SetOption(mpv, "terminal", "no");
@@ -84,8 +83,8 @@ mpv_handle* CreateMpv() {
   // A live stream arrives no faster than it plays: probing the usual five seconds of it
   // would keep the listener waiting for as long before the first sound.
   SetOption(mpv, "demuxer-lavf-analyzeduration", "0.1");
-  if (mpv_initialize(mpv) < 0) {
-    mpv_terminate_destroy(mpv);
+  if (Mpv()->initialize(mpv) < 0) {
+    Mpv()->terminate_destroy(mpv);
     return nullptr;
   }
   return mpv;
@@ -136,8 +135,8 @@ struct MediaSession::Core {
     if (mpv) {
       // Stopping drops what the sound server still holds, so the sound ends now.
       const char* stop[] = {"stop", nullptr};
-      mpv_command_async(mpv, 0, stop);
-      mpv_wakeup(mpv);
+      Mpv()->command_async(mpv, 0, stop);
+      Mpv()->wakeup(mpv);
     }
   }
 
@@ -145,7 +144,7 @@ struct MediaSession::Core {
     std::lock_guard lock(mutex);
     if (stopped) return;
     queue.push_back(std::move(address));
-    if (mpv) mpv_wakeup(mpv);
+    if (mpv) Mpv()->wakeup(mpv);
   }
 
   // --- the session thread ---------------------------------------------------------------------
@@ -157,13 +156,13 @@ struct MediaSession::Core {
       mpv = handle;
     }
     if (handle) {
-      mpv_stream_cb_add_ro(handle, kStreamProtocol, this, &OpenStream);
+      Mpv()->stream_cb_add_ro(handle, kStreamProtocol, this, &OpenStream);
       PlayQueue();
       {
         std::lock_guard lock(mutex);
         mpv = nullptr;
       }
-      mpv_terminate_destroy(handle);
+      Mpv()->terminate_destroy(handle);
     }
     {
       std::lock_guard lock(handoffMutex);
@@ -184,7 +183,7 @@ struct MediaSession::Core {
         }
       }
       if (!address) {
-        mpv_wait_event(mpv, -1);  // until an item arrives, Stop, or an event of no interest
+        Mpv()->wait_event(mpv, -1);  // until an item arrives, Stop, or an event of no interest
         continue;
       }
       if (PlayAddress(*address, 0) == Outcome::Stopped) return;
@@ -298,7 +297,7 @@ struct MediaSession::Core {
       }
       const char* command[] = {"loadfile", address.c_str(), "replace", nullptr};
       mpv_node result;
-      if (mpv_command_ret(mpv, command, &result) < 0) return run;
+      if (Mpv()->command_ret(mpv, command, &result) < 0) return run;
       if (result.format == MPV_FORMAT_NODE_MAP) {
         for (int i = 0; i < result.u.list->num; ++i) {
           const mpv_node& value = result.u.list->values[i];
@@ -308,11 +307,11 @@ struct MediaSession::Core {
           }
         }
       }
-      mpv_free_node_contents(&result);
+      Mpv()->free_node_contents(&result);
     }
     Clock::time_point loadedAt{};
     for (;;) {
-      mpv_event* event = mpv_wait_event(mpv, -1);
+      mpv_event* event = Mpv()->wait_event(mpv, -1);
       if (Stopped() || event->event_id == MPV_EVENT_SHUTDOWN) {
         run.stopped = true;
         break;
@@ -322,7 +321,7 @@ struct MediaSession::Core {
         loadedAt = Clock::now();
         double duration = 0;
         run.live =
-            mpv_get_property(mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0 || duration <= 0;
+            Mpv()->get_property(mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0 || duration <= 0;
       } else if (event->event_id == MPV_EVENT_END_FILE) {
         const auto* end = static_cast<const mpv_event_end_file*>(event->data);
         if (entry >= 0 && end->playlist_entry_id != entry) continue;
@@ -346,7 +345,7 @@ struct MediaSession::Core {
       if (Stopped()) return false;
       const Clock::duration left = until - Clock::now();
       if (left <= Clock::duration::zero()) return true;
-      mpv_wait_event(mpv, std::chrono::duration<double>(left).count());
+      Mpv()->wait_event(mpv, std::chrono::duration<double>(left).count());
     }
   }
 
