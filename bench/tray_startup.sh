@@ -5,9 +5,9 @@
 # sink. Loopback only; ends by itself.
 #   bench/tray_startup.sh <path of sonaro> [runs, default 3] [idle seconds, default 20]
 #
-# Start-up: from just before exec to the first screenshot that shows one of the process's mapped
+# Start-up: from just before exec to the first reading of the screen that shows one of its mapped
 # top-level windows (at least 100 x 100) with pixels that are not all one colour; both programs
-# are polled by the same loop (bench/first_paint.py: one screenshot a round).
+# are polled by the same loop (bench/first_paint.py reads the screen from the X server).
 # Idle CPU: utime + stime of the process and all its descendants (for Sonaro the
 # QtWebEngineProcess children) over the idle period, which starts 10 s after the first paint;
 # in percent of one core.
@@ -61,7 +61,7 @@ measure() {  # command... -> "milliseconds cpu-percent"
   start=$(date +%s%N)
   "$@" >"$HEADLESS_DIR/out.log" 2>&1 &
   pid=$!
-  window="$(python3 "$root/bench/first_paint.py" "$pid" 60 || true)"
+  window="$(/usr/bin/python3 "$root/bench/first_paint.py" "$pid" 60 || true)"
   end=$(date +%s%N)
   [[ -n "$window" ]] || { echo "no painted window from $1" >&2; cat "$HEADLESS_DIR/out.log" >&2; exit 1; }
   sleep 10

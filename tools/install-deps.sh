@@ -21,6 +21,8 @@ PACKAGES=(
   dbus-x11 at-spi2-core python3-pyatspi imagemagick openssl ca-certificates xdotool time
   # tray host, compositing manager and root colour for the tray test
   trayer xcompmgr hsetroot
+  # reading the screen in the start-up benchmark
+  python3-xlib
   # the reference player of the start-up benchmark; the reference radio player of the tray one
   mpv goodvibes
 )
