@@ -24,6 +24,12 @@ namespace sonaro::app {
 namespace {
 std::unique_ptr<ProgramState> g_state;
 
+// The browser's pages are drawn by the software scene graph unless the user chose a backend.
+bool UsesSoftwareScenes() {
+  return qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") ||
+         qEnvironmentVariable("QT_QUICK_BACKEND") == QLatin1String("software");
+}
+
 // Environment the platform needs before the GUI starts; nothing of the program's own is read.
 void PreparePlatform() {
   // The window tricks of the Main window need X11; on a Wayland session use XWayland.
@@ -34,6 +40,13 @@ void PreparePlatform() {
   // The embedded browser refuses to start its sandbox as root.
   if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  }
+  // Every window is drawn in software (the skin's layers, the pages' software scene graph),
+  // so the X11 platform need not set up OpenGL: with the browser linked in, doing so makes a
+  // context at start-up and loads the GL driver, which took longer than building every window.
+  // Unless the user chose an OpenGL scene graph backend or a GL integration.
+  if (UsesSoftwareScenes() && qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) {
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
   }
 }
 
@@ -95,10 +108,7 @@ int Run(int argc, char** argv) {
   // with OpenGL; set before the GUI. Its pages are drawn in software unless the user chose
   // another scene graph backend, and setting up the shared context (loading the GL driver)
   // would cost more than a third of start-up for nothing.
-  if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") &&
-      qEnvironmentVariable("QT_QUICK_BACKEND") != QLatin1String("software")) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  }
+  if (!UsesSoftwareScenes()) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // only the Main window's end ends us
   std::setlocale(LC_NUMERIC, "C");                 // the media library needs it
