@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "host/markup.h"
 #include "host/streams/asf.h"
 #include "host/streams/audio.h"
 
@@ -13,29 +14,6 @@ std::string Lower(std::string_view text) {
   std::string out(text);
   std::transform(out.begin(), out.end(), out.begin(),
                  [](unsigned char c) { return char(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-  return out;
-}
-
-std::string XmlEscape(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
   return out;
 }
 
@@ -136,9 +114,9 @@ std::optional<Request> ParseRequest(std::string_view head) {
 }
 
 std::string AsxBody(const Route& route) {
-  const std::string title = XmlEscape(route.label);
+  const std::string title = host::EscapeXml(route.label);
   return "<ASX version=\"3.0\">\r\n  <Title>" + title + "</Title>\r\n  <Entry>\r\n    <Title>" +
-         title + "</Title>\r\n    <Ref href=\"" + XmlEscape(route.ref) +
+         title + "</Title>\r\n    <Ref href=\"" + host::EscapeXml(route.ref) +
          "\" />\r\n  </Entry>\r\n</ASX>\r\n";
 }
 
