@@ -42,8 +42,8 @@ void PreparePlatform() {
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   }
   // Every window is drawn in software (the skin's layers, the pages' software scene graph),
-  // so the X11 platform need not set up OpenGL: with the browser linked in, doing so makes a
-  // context at start-up and loads the GL driver, which took longer than building every window.
+  // so the X11 platform need not set up OpenGL: doing so makes the shared context at start-up
+  // and loads the GL driver, which took longer than building every window.
   // Unless the user chose an OpenGL scene graph backend or a GL integration.
   if (UsesSoftwareScenes() && qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) {
     qputenv("QT_XCB_GL_INTEGRATION", "none");
@@ -104,11 +104,10 @@ void RunSetUpSteps() {
 int Run(int argc, char** argv) {
   // 1. The user-interface runtime.
   PreparePlatform();
-  // The embedded browser shares an OpenGL context with the widgets when its pages are drawn
-  // with OpenGL; set before the GUI. Its pages are drawn in software unless the user chose
-  // another scene graph backend, and setting up the shared context (loading the GL driver)
-  // would cost more than a third of start-up for nothing.
-  if (!UsesSoftwareScenes()) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  // The browser engine, loaded after the GUI started, needs the program-wide shared OpenGL
+  // context made with the GUI; without it the engine fails when it starts. Cheap while the
+  // X11 platform sets up no OpenGL (see PreparePlatform): the context is then never created.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // only the Main window's end ends us
   std::setlocale(LC_NUMERIC, "C");                 // the media library needs it

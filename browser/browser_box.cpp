@@ -1,7 +1,6 @@
 #include "browser/browser_box.h"
 
 #include <QUrl>
-#include <QWebEngineView>
 
 #include "browser/browser_control.h"
 #include "services/core/gbk.h"
@@ -15,7 +14,7 @@ QWidget* MakeBrowserBox(const ui::ControlSpec&, QWidget* window) { return new Br
 }  // namespace
 
 BrowserBox::BrowserBox(QWidget* window) : ui::Hooked<QWidget>(window) {
-  NewViewWhenStarted(this, false, [this](QWebEngineView* view) {
+  NewViewWhenStarted(this, false, [this](QWidget* view) {
     view_ = view;
     view_->setGeometry(rect());
     view_->show();
@@ -26,7 +25,7 @@ BrowserBox::BrowserBox(QWidget* window) : ui::Hooked<QWidget>(window) {
 void BrowserBox::Navigate() {
   const QString address = FromGbk(std::string_view(address_.constData(), size_t(address_.size())));
   const QUrl url = QUrl::fromUserInput(address.trimmed());
-  view_->setUrl(url.isValid() ? url : QUrl(QStringLiteral("about:blank")));
+  browser::Navigate(view_, url.isValid() ? url : QUrl(QStringLiteral("about:blank")));
 }
 
 QVariant BrowserBox::GetNumbered(int number) const {

@@ -8,8 +8,6 @@
 #include "app/winsys/window_system.h"
 #include "app/winsys/winproc.h"
 
-class QWebEngineView;
-
 namespace sonaro::browser {
 
 class BrowserBox : public ui::Hooked<QWidget>, public ui::NumberedProperties {
@@ -21,8 +19,8 @@ class BrowserBox : public ui::Hooked<QWidget>, public ui::NumberedProperties {
   // type it ("example.com/a" is http://example.com/a).
   bool SetNumbered(int number, const QVariant& value) override;
 
-  // Null until the browser engine has started.
-  QWebEngineView* View() const { return view_; }
+  // The view (a QWebEngineView); null until the browser engine has started.
+  QWidget* View() const { return view_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -30,7 +28,7 @@ class BrowserBox : public ui::Hooked<QWidget>, public ui::NumberedProperties {
  private:
   void Navigate();
 
-  QWebEngineView* view_ = nullptr;
+  QWidget* view_ = nullptr;
   QByteArray address_;
 };
 

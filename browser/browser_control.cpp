@@ -3,17 +3,12 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QUrl>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineView>
-#include <memory>
 #include <utility>
 #include <vector>
 
 #include "browser/browser_box.h"
 #include "browser/document.h"
-#include "browser/media_player.h"
-#include "browser/media_session.h"
+#include "browser/engine.h"
 
 namespace sonaro::browser {
 
@@ -21,12 +16,11 @@ namespace {
 
 bool g_prepared = false;
 bool g_started = false;
-QPointer<QWebEnginePage> g_keptPage;
 
 struct WaitingView {
   QPointer<QWidget> parent;
   bool playerPage;
-  std::function<void(QWebEngineView*)> made;
+  std::function<void(QWidget*)> made;
 };
 std::vector<WaitingView>& Waiting() {
   static std::vector<WaitingView> waiting;
@@ -62,50 +56,52 @@ bool PrepareBrowserControl() {
 bool InitBrowserControl() {
   if (!PrepareBrowserControl()) return false;
   if (g_started) return true;
-  // A local page kept loaded keeps the local pages' renderer alive between two Player pages.
-  g_keptPage = new QWebEnginePage(QWebEngineProfile::defaultProfile(), qApp);
-  g_keptPage->load(QUrl(QStringLiteral("file:///")));
+  const Engine* engine = LoadEngine();
+  if (!engine || !engine->start()) {
+    Waiting().clear();  // their windows stay without a page
+    return false;
+  }
   g_started = true;
   std::vector<WaitingView> waiting = std::move(Waiting());
   Waiting().clear();
   for (WaitingView& view : waiting) {
-    if (view.parent) view.made(NewView(view.parent, view.playerPage));
+    if (view.parent) view.made(engine->newView(view.parent, view.playerPage));
   }
   return true;
 }
 
 bool BrowserControlReady() { return g_prepared; }
 
-void NewViewWhenStarted(QWidget* parent, bool playerPage,
-                        std::function<void(QWebEngineView*)> made) {
+void NewViewWhenStarted(QWidget* parent, bool playerPage, std::function<void(QWidget*)> made) {
   if (g_started) {
-    made(NewView(parent, playerPage));
+    made(CurrentEngine()->newView(parent, playerPage));
     return;
   }
   Waiting().push_back({parent, playerPage, std::move(made)});
 }
 
 void ShutdownBrowserControl() {
-  delete g_keptPage.data();
+  if (g_started) CurrentEngine()->shutdown();
   Waiting().clear();
   g_started = false;
   g_prepared = false;
-  MediaSession::JoinEnded();
 }
 
-QWebEngineView* NewView(QWidget* parent, bool playerPage) {
-  auto* view = new QWebEngineView(parent);
-  auto* page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
-  AttachMediaPlayer(page, playerPage);
-  view->setPage(page);
-  return view;
+QWidget* NewView(QWidget* parent, bool playerPage) {
+  if (!InitBrowserControl()) return nullptr;
+  return CurrentEngine()->newView(parent, playerPage);
 }
 
-bool IsRenderingWindow(const QWidget* widget) {
-  if (!widget) return false;
-  const auto* view = qobject_cast<const QWebEngineView*>(widget->parentWidget());
-  return view && view->focusProxy() == widget;
+void Navigate(QWidget* view, const QUrl& url) {
+  if (const Engine* engine = CurrentEngine(); engine && view) engine->navigate(view, url);
 }
+
+QObject* RenderedPage(const QWidget* widget) {
+  const Engine* engine = CurrentEngine();
+  return engine && widget ? engine->renderedPage(widget) : nullptr;
+}
+
+bool IsRenderingWindow(const QWidget* widget) { return RenderedPage(widget) != nullptr; }
 
 QWidget* FindRenderingWindow(QWidget* window, bool letMessagesRun) {
   if (!window) return nullptr;
@@ -125,9 +121,7 @@ QWidget* FindRenderingWindow(QWidget* window, bool letMessagesRun) {
 
 bool GetDocument(QWidget* window, ScriptObject* document) {
   if (!IsRenderingWindow(window)) window = FindRenderingWindow(window);
-  if (!window) return false;
-  auto* view = qobject_cast<QWebEngineView*>(window->parentWidget());
-  return view && OpenDocument(view->page(), document);
+  return window && OpenDocument(RenderedPage(window), document);
 }
 
 }  // namespace sonaro::browser

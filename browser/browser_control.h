@@ -5,8 +5,9 @@
 
 #include <functional>
 
+class QObject;
+class QUrl;
 class QWidget;
-class QWebEngineView;
 
 namespace sonaro::browser {
 
@@ -17,26 +18,31 @@ class ScriptObject;
 // registered with the window system. Cheap: the engine itself is not started. Idempotent;
 // false without an application (browser windows then cannot be created).
 bool PrepareBrowserControl();
-// Prepares if need be and starts the engine: keeps a local page loaded so that the player's
-// local pages start without waiting for a renderer, then makes the views that were waiting
-// for it. The program calls it once its Main window is on screen, as starting the engine
-// takes longer than everything else in start-up together. Idempotent.
+// Prepares if need be, loads the engine (browser/engine.h) and starts it: keeps a local page
+// loaded so that the player's local pages start without waiting for a renderer, then makes the
+// views that were waiting for it. The program calls it once its Main window is on screen, as
+// loading and starting the engine takes longer than everything else in start-up together.
+// Idempotent; false when the engine cannot be loaded.
 bool InitBrowserControl();
 // Prepared: browser windows can be created (their pages may still wait for the engine).
 bool BrowserControlReady();
 // At clean-up: the kept page goes and every ended media session's thread is joined.
 void ShutdownBrowserControl();
 
-// A view for the program's browser windows, its page carrying the media player. playerPage:
-// the page is a Player page, so the sound library is made ready at once.
-QWebEngineView* NewView(QWidget* parent, bool playerPage);
+// A view (a QWebEngineView) for the program's browser windows, its page carrying the media
+// player; starts the engine if need be. playerPage: the page is a Player page, so the sound
+// library is made ready at once. Null when the engine cannot be loaded.
+QWidget* NewView(QWidget* parent, bool playerPage);
 // NewView at once when the engine runs, else as soon as it starts; made gets the view. Nothing
-// happens when parent is gone by then.
-void NewViewWhenStarted(QWidget* parent, bool playerPage,
-                        std::function<void(QWebEngineView*)> made);
+// happens when parent is gone by then, or when the engine cannot be loaded.
+void NewViewWhenStarted(QWidget* parent, bool playerPage, std::function<void(QWidget*)> made);
+// Shows url in a view NewView made.
+void Navigate(QWidget* view, const QUrl& url);
 
 // The widget that renders a view's page (the view's focus proxy).
 bool IsRenderingWindow(const QWidget* widget);
+// The page (a QWebEnginePage) a rendering widget renders; null for any other widget.
+QObject* RenderedPage(const QWidget* widget);
 // Depth-first, in child order, below window (window itself is not tested); null if none.
 // letMessagesRun: pending events are handled after each sibling step.
 QWidget* FindRenderingWindow(QWidget* window, bool letMessagesRun = false);

@@ -9,7 +9,6 @@
 #include <QPalette>
 #include <QTimer>
 #include <QUrl>
-#include <QWebEngineView>
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -33,11 +32,11 @@ class HostWindow : public QWidget {
   HostWindow(QWidget* parent, const Text& address) : QWidget(parent) {
     setWindowTitle(FromGbk(address));
     const QUrl url = QUrl::fromUserInput(FromGbk(address));
-    NewViewWhenStarted(this, true, [this, url](QWebEngineView* view) {
+    NewViewWhenStarted(this, true, [this, url](QWidget* view) {
       view_ = view;
       view_->setGeometry(rect());
       view_->show();
-      view_->setUrl(url.isValid() ? url : QUrl(QStringLiteral("about:blank")));
+      Navigate(view_, url.isValid() ? url : QUrl(QStringLiteral("about:blank")));
     });
   }
 
@@ -48,7 +47,7 @@ class HostWindow : public QWidget {
   }
 
  private:
-  QWebEngineView* view_ = nullptr;
+  QWidget* view_ = nullptr;
 };
 
 struct ControlRecord {
@@ -205,8 +204,8 @@ void OnFilterTimer() {
   state.filtered = rendering;
   if (!rendering) return;
   rendering->installEventFilter(new RightClickFilter(rendering));
-  if (auto* view = qobject_cast<QWebEngineView*>(rendering->parentWidget()))
-    view->setContextMenuPolicy(Qt::NoContextMenu);
+  // The rendering widget's parent is its view.
+  rendering->parentWidget()->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 }  // namespace

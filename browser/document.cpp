@@ -1,15 +1,13 @@
 #include "browser/document.h"
 
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimer>
 #include <QVariantMap>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
 #include <cmath>
 #include <memory>
+
+#include "browser/engine.h"
 
 namespace sonaro::browser {
 
@@ -128,34 +126,15 @@ QJsonValue ToJson(const ScriptValue& value) {
 
 }  // namespace
 
-std::optional<QVariant> RunScriptSync(QWebEnginePage* page, const QString& script,
-                                      int timeLimitMs) {
-  if (!page) return std::nullopt;
-  struct Wait {
-    bool done = false;
-    QVariant result;
-    QEventLoop* loop = nullptr;
-  };
-  auto wait = std::make_shared<Wait>();
-  QPointer<QWebEnginePage> guard(page);
-  page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [wait](const QVariant& result) {
-    wait->done = true;
-    wait->result = result;
-    if (wait->loop) wait->loop->quit();
-  });
-  if (!wait->done) {
-    QEventLoop loop;
-    wait->loop = &loop;
-    QTimer::singleShot(timeLimitMs, &loop, &QEventLoop::quit);
-    QObject::connect(page, &QObject::destroyed, &loop, &QEventLoop::quit);
-    loop.exec();
-    wait->loop = nullptr;
-  }
-  if (!wait->done || !guard) return std::nullopt;
-  return wait->result;
+std::optional<QVariant> RunScriptSync(QObject* page, const QString& script, int timeLimitMs) {
+  const Engine* engine = CurrentEngine();
+  QVariant result;
+  if (!page || !engine || !engine->runScript(page, script, timeLimitMs, &result))
+    return std::nullopt;
+  return result;
 }
 
-bool OpenDocument(QWebEnginePage* page, ScriptObject* document) {
+bool OpenDocument(QObject* page, ScriptObject* document) {
   if (!page || !document) return false;
   const std::optional<QVariant> answer = RunScriptSync(
       page, QString::fromUtf8(kHelper) + QStringLiteral("({\"op\":\"doc\",\"args\":[]})"));

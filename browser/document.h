@@ -4,9 +4,10 @@
 // table so they can be named again in later calls.
 #pragma once
 
+#include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QWebEnginePage>
+#include <QVariant>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -32,17 +33,18 @@ class ScriptObject {
   // giving the DOM event "change".
   ScriptValue Call(std::string_view member, const std::vector<ScriptValue>& args = {}) const;
 
-  QWebEnginePage* Page() const { return page_; }
+  // The page (a QWebEnginePage).
+  QObject* Page() const { return page_; }
 
  private:
   friend class ScriptValue;
-  friend bool OpenDocument(QWebEnginePage* page, ScriptObject* document);
-  ScriptObject(QWebEnginePage* page, QString token, int id)
+  friend bool OpenDocument(QObject* page, ScriptObject* document);
+  ScriptObject(QObject* page, QString token, int id)
       : page_(page), token_(std::move(token)), id_(id) {}
   ScriptValue Request(const char* operation, std::string_view member,
                       const std::vector<ScriptValue>& args) const;
 
-  QPointer<QWebEnginePage> page_;
+  QPointer<QObject> page_;
   QString token_;  // names the document the object belongs to
   int id_ = -1;
 };
@@ -81,10 +83,11 @@ inline constexpr int kScriptTimeLimitMs = 1000;
 
 // Runs script in the page's isolated scripting world and waits for its result (events keep
 // being handled meanwhile); nullopt when the page does not answer within the limit or goes.
-std::optional<QVariant> RunScriptSync(QWebEnginePage* page, const QString& script,
+std::optional<QVariant> RunScriptSync(QObject* page, const QString& script,
                                       int timeLimitMs = kScriptTimeLimitMs);
 
-// The document the page shows now; false when the page does not answer in time.
-bool OpenDocument(QWebEnginePage* page, ScriptObject* document);
+// The document the page (a QWebEnginePage) shows now; false when the page does not answer in
+// time.
+bool OpenDocument(QObject* page, ScriptObject* document);
 
 }  // namespace sonaro::browser

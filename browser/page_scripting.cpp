@@ -1,6 +1,5 @@
 #include "browser/page_scripting.h"
 
-#include <QWebEngineView>
 #include <array>
 #include <cmath>
 #include <string_view>
@@ -61,9 +60,8 @@ bool TakesTagName(std::string_view tag) {
 
 // The document of the page shown below window; rendering is the widget found there.
 bool DocumentOf(QWidget* rendering, ScriptObject* document) {
-  if (!rendering) return false;
-  auto* view = qobject_cast<QWebEngineView*>(rendering->parentWidget());
-  return view && OpenDocument(view->page(), document);
+  QObject* page = RenderedPage(rendering);
+  return page && OpenDocument(page, document);
 }
 
 }  // namespace

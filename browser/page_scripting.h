@@ -8,7 +8,6 @@
 #pragma once
 
 #include <QPointer>
-#include <QWebEnginePage>  // document.h's QPointer<QWebEnginePage> needs the full type
 #include <QWidget>
 #include <optional>
 

@@ -1,16 +1,17 @@
-// The browser engine started late: browser boxes made before it have no view and keep the
-// address written to them; starting the engine makes their views and navigates them; a box
-// destroyed meanwhile is skipped. Its own process, as the engine starts once per process.
+// The browser engine started late, loaded from its module as the program loads it: browser
+// boxes made before it have no view and keep the address written to them; starting the engine
+// makes their views and navigates them; a box destroyed meanwhile is skipped. Its own process,
+// as the engine starts once per process.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QUrl>
-#include <QWebEngineView>
 #include <memory>
 
 #include "app/winsys/window_system.h"
 #include "browser/browser_box.h"
 #include "browser/browser_control.h"
+#include "browser/engine.h"
 
 using namespace sonaro;
 using namespace sonaro::browser;
@@ -18,6 +19,7 @@ using namespace sonaro::browser;
 TEST(BrowserStart, ViewsWaitForTheEngineAndAreMadeWhenItStarts) {
   ASSERT_TRUE(PrepareBrowserControl());
   EXPECT_TRUE(BrowserControlReady()) << "windows can be made before the engine runs";
+  EXPECT_EQ(CurrentEngine(), nullptr) << "the engine is loaded when it starts, not before";
 
   QWidget window;
   window.resize(300, 200);
@@ -30,19 +32,29 @@ TEST(BrowserStart, ViewsWaitForTheEngineAndAreMadeWhenItStarts) {
   bool goneMade = false;
   {
     QWidget gone;
-    NewViewWhenStarted(&gone, false, [&](QWebEngineView*) { goneMade = true; });
+    NewViewWhenStarted(&gone, false, [&](QWidget*) { goneMade = true; });
   }
 
   ASSERT_TRUE(InitBrowserControl());
+  ASSERT_NE(CurrentEngine(), nullptr);
   ASSERT_NE(box->View(), nullptr);
+  EXPECT_STREQ(box->View()->metaObject()->className(), "QWebEngineView");
   EXPECT_EQ(box->View()->parentWidget(), box);
   EXPECT_EQ(box->View()->size(), box->size());
-  EXPECT_EQ(box->View()->url(), QUrl("about:blank#advert"));
+  EXPECT_EQ(box->View()->property("url").toUrl(), QUrl("about:blank#advert"));
   EXPECT_FALSE(goneMade) << "a view for a destroyed parent is never made";
 
-  // Once the engine runs, views are made at once.
-  QWebEngineView* now = nullptr;
-  NewViewWhenStarted(&window, true, [&](QWebEngineView* view) { now = view; });
-  EXPECT_NE(now, nullptr);
+  // Once the engine runs, views are made at once; the module's pages run script.
+  QWidget* now = nullptr;
+  NewViewWhenStarted(&window, true, [&](QWidget* view) { now = view; });
+  ASSERT_NE(now, nullptr);
+  QObject* page = nullptr;
+  for (QObject* child : now->children()) {
+    if (child->inherits("QWebEnginePage")) page = child;
+  }
+  ASSERT_NE(page, nullptr);
+  QVariant sum;
+  ASSERT_TRUE(CurrentEngine()->runScript(page, QStringLiteral("6 * 7"), 10000, &sum));
+  EXPECT_EQ(sum.toInt(), 42);
   ShutdownBrowserControl();
 }

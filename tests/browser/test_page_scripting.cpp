@@ -41,7 +41,8 @@ class PageScripting : public ::testing::Test {
   void SetUp() override {
     window_ = std::make_unique<QWidget>();
     window_->resize(320, 240);
-    view_ = NewView(window_.get(), false);
+    view_ = qobject_cast<QWebEngineView*>(NewView(window_.get(), false));
+    ASSERT_NE(view_, nullptr);
     view_->resize(320, 240);
     window_->show();
   }

@@ -7,6 +7,8 @@
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // As the program: the browser engine module, loaded later, needs the shared context.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   // The media library needs the C numeric locale; keep tests in the same state as the program.
   std::setlocale(LC_NUMERIC, "C");

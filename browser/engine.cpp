@@ -1,0 +1,94 @@
+#include "browser/engine.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+#include <QVariant>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+#include <memory>
+
+#include "browser/media_player.h"
+#include "browser/media_session.h"
+
+namespace sonaro::browser {
+
+namespace {
+
+QPointer<QWebEnginePage> g_keptPage;
+bool g_started = false;
+
+bool Start() {
+  if (g_started) return true;
+  if (!QCoreApplication::instance()) return false;
+  // A local page kept loaded keeps the local pages' renderer alive between two Player pages.
+  g_keptPage = new QWebEnginePage(QWebEngineProfile::defaultProfile(), qApp);
+  g_keptPage->load(QUrl(QStringLiteral("file:///")));
+  g_started = true;
+  return true;
+}
+
+void Shutdown() {
+  delete g_keptPage.data();
+  g_started = false;
+  MediaSession::JoinEnded();
+}
+
+QWidget* NewView(QWidget* parent, bool playerPage) {
+  auto* view = new QWebEngineView(parent);
+  auto* page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
+  AttachMediaPlayer(page, playerPage);
+  view->setPage(page);
+  return view;
+}
+
+void Navigate(QWidget* view, const QUrl& url) {
+  if (auto* webView = qobject_cast<QWebEngineView*>(view)) webView->setUrl(url);
+}
+
+QObject* RenderedPage(const QWidget* widget) {
+  if (!widget) return nullptr;
+  auto* view = qobject_cast<QWebEngineView*>(widget->parentWidget());
+  return view && view->focusProxy() == widget ? view->page() : nullptr;
+}
+
+bool RunScript(QObject* target, const QString& script, int timeLimitMs, QVariant* result) {
+  auto* page = qobject_cast<QWebEnginePage*>(target);
+  if (!page) return false;
+  struct Wait {
+    bool done = false;
+    QVariant result;
+    QEventLoop* loop = nullptr;
+  };
+  auto wait = std::make_shared<Wait>();
+  QPointer<QWebEnginePage> guard(page);
+  page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [wait](const QVariant& answer) {
+    wait->done = true;
+    wait->result = answer;
+    if (wait->loop) wait->loop->quit();
+  });
+  if (!wait->done) {
+    QEventLoop loop;
+    wait->loop = &loop;
+    QTimer::singleShot(timeLimitMs, &loop, &QEventLoop::quit);
+    QObject::connect(page, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
+    wait->loop = nullptr;
+  }
+  if (!wait->done || !guard) return false;
+  if (result) *result = wait->result;
+  return true;
+}
+
+constexpr Engine kEngine{sizeof(Engine), &Start,        &Shutdown, &NewView,
+                         &Navigate,      &RenderedPage, &RunScript};
+
+}  // namespace
+
+const Engine* LinkedEngine() { return &kEngine; }
+
+}  // namespace sonaro::browser

@@ -1,0 +1,72 @@
+// Finding and loading the browser engine module.
+#include <dlfcn.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+
+#include "browser/engine.h"
+
+namespace sonaro::browser {
+
+namespace {
+
+const Engine* g_engine = nullptr;
+bool g_loadFailed = false;
+
+constexpr const char* kModuleFile = "libsonaro-browser-engine.so";
+
+QStringList ModulePlaces() {
+  QStringList places;
+  if (QCoreApplication::instance())
+    places << QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                  QLatin1String(kModuleFile);
+#ifdef SONARO_BROWSER_ENGINE_MODULE
+  places << QStringLiteral(SONARO_BROWSER_ENGINE_MODULE);
+#endif
+  return places;
+}
+
+// The module's engine, or null with the reason in error.
+const Engine* Open(const QString& path, QByteArray* error) {
+  // Kept open for the life of the process: its objects and threads outlive any unload point.
+  void* module = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) {
+    *error = dlerror();
+    return nullptr;
+  }
+  using Entry = const Engine* (*)();
+  auto entry = reinterpret_cast<Entry>(dlsym(module, "sonaro_browser_engine"));
+  const Engine* engine = entry ? entry() : nullptr;
+  if (!engine || engine->size != sizeof(Engine)) {
+    *error = "not a browser engine module of this build";
+    return nullptr;
+  }
+  return engine;
+}
+
+}  // namespace
+
+const Engine* CurrentEngine() { return g_engine; }
+
+void UseEngine(const Engine* engine) { g_engine = engine; }
+
+const Engine* LoadEngine() {
+  if (g_engine || g_loadFailed) return g_engine;
+  QByteArray errors;
+  for (const QString& path : ModulePlaces()) {
+    if (!QFile::exists(path)) continue;
+    QByteArray error;
+    if ((g_engine = Open(path, &error))) return g_engine;
+    errors += "\n  " + QFile::encodeName(path) + ": " + error;
+  }
+  g_loadFailed = true;
+  if (errors.isEmpty()) errors = QByteArray("\n  ") + kModuleFile + " is not installed";
+  std::fprintf(stderr, "sonaro: the browser engine could not be loaded; pages stay empty:%s\n",
+               errors.constData());
+  return nullptr;
+}
+
+}  // namespace sonaro::browser
