@@ -6,6 +6,7 @@
 #include "app/ids.h"
 #include "app/program.h"
 #include "app/tray.h"
+#include "app/winsys/picture.h"
 #include "app/winsys/window_system.h"
 #include "radio/player.h"
 #include "radio/volume_knob.h"
@@ -109,7 +110,7 @@ void OnMainMoved(const ui::Event&) {
 void OnStationPanelCreated(const ui::Event&) {
   QWidget* panel = ui::FindWindow(ids::kStationPanel);
   // 1. The outline: white is outside the panel.
-  const QImage picture = QImage::fromData(
+  const QImage picture = ui::DecodePicture(
       ui::GetProperty(ids::kStationPanel, ids::kStationPanelUnit, ui::prop::kPicture)
           .toByteArray());
   ui::CutOutline(panel, picture);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
+#include <QPixmap>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "app/catalogue.h"
 #include "app/ids.h"
+#include "app/winsys/picture.h"
 #include "app/winsys/window_system.h"
 #include "assets/assets.h"
 #include "browser/browser_control.h"
@@ -112,7 +114,9 @@ int Run(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);  // only the Main window's end ends us
   std::setlocale(LC_NUMERIC, "C");                 // the media library needs it
   assets::Init();
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/sonaro.png")));
+  // Decoded as PNG: an icon made from a file name has Qt ask every image plugin.
+  QApplication::setWindowIcon(
+      QIcon(QPixmap::fromImage(ui::DecodePicture(assets::Bytes(QStringLiteral("sonaro.png"))))));
   ui::InstallCatalogue(Catalogue());
 
   // 2. Phase 1: the program-wide objects, in order.

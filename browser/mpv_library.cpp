@@ -1,31 +1,17 @@
 #include "browser/mpv_library.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
+
+#include "services/core/shared_library.h"
 
 namespace sonaro::browser {
 
 namespace {
 
-// The current ABI first (its functions are the same in both); the development link last.
-constexpr const char* kNames[] = {"libmpv.so.2", "libmpv.so.1", "libmpv.so"};
-
-template <typename F>
-bool Resolve(void* library, const char* name, F& function) {
-  function = reinterpret_cast<F>(dlsym(library, name));
-  return function != nullptr;
-}
-
 const MpvLibrary* Open() {
-  void* library = nullptr;
-  for (const char* name : kNames) {
-    if ((library = dlopen(name, RTLD_NOW | RTLD_LOCAL))) break;
-  }
-  if (!library) {
-    std::fprintf(stderr, "sonaro: libmpv cannot be opened: %s\n", dlerror());
-    return nullptr;
-  }
+  // The current ABI first (its functions are the same in both); the development link last.
+  void* library = OpenLibrary({"libmpv.so.2", "libmpv.so.1", "libmpv.so"}, "libmpv");
+  if (!library) return nullptr;
   static MpvLibrary mpv;
   const bool complete = Resolve(library, "mpv_create", mpv.create) &&
                         Resolve(library, "mpv_initialize", mpv.initialize) &&

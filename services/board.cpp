@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ids.h"
+#include "app/winsys/picture.h"
 #include "app/winsys/window_system.h"
 #include "services/core/text.h"
 #include "services/core/webget.h"
@@ -80,7 +81,7 @@ void OnBoardCreated(const ui::Event&) {
   // 3. The outline: white is outside the board.
   const QByteArray picture =
       ui::GetProperty(ids::kBoard, ids::kBoardUnit, ui::prop::kPicture).toByteArray();
-  ui::CutOutline(ui::FindWindow(ids::kBoard), QImage::fromData(picture));
+  ui::CutOutline(ui::FindWindow(ids::kBoard), ui::DecodePicture(picture));
 }
 
 void OnBoardRefresh(const ui::Event&) {

@@ -1,6 +1,7 @@
 #include <QWidget>
 
 #include "app/ids.h"
+#include "app/winsys/picture.h"
 #include "app/winsys/window_system.h"
 #include "radio/player.h"
 #include "services/board.h"
@@ -21,7 +22,7 @@ void OnDetailsCreated(const ui::Event&) {
       ui::GetProperty(ids::kDetails, ids::kDetailsUnit, ui::prop::kPicture).toByteArray();
   skin::MakeTransparent(ids::kDetails, ids::details::kWishes, picture, true);
   // 3. The outline: white is outside the card.
-  ui::CutOutline(ui::FindWindow(ids::kDetails), QImage::fromData(picture));
+  ui::CutOutline(ui::FindWindow(ids::kDetails), ui::DecodePicture(picture));
 }
 
 // Pressing the greeting, title or signature labels does nothing.

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/ids.h"
+#include "app/winsys/picture.h"
 #include "app/winsys/window_system.h"
 #include "browser/page_scripting.h"
 #include "services/facilities.h"
@@ -43,7 +44,7 @@ void OnRequestFormCreated(const ui::Event& event) {
   // 1. White in the background picture is outside the form.
   const QByteArray picture =
       ui::GetProperty(ids::kRequestForm, ids::kRequestFormUnit, ui::prop::kPicture).toByteArray();
-  ui::CutOutline(form, QImage::fromData(picture));
+  ui::CutOutline(form, ui::DecodePicture(picture));
   // 2. The hidden browser loads the dedication page; the address is handed over without a
   // scheme, as the browser box takes one a user would type.
   ui::SetText(ids::kRequestForm, ids::request::kBrowser, ServiceHost() + kDedicationPath,

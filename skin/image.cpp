@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QWidget>
 
+#include "app/winsys/picture.h"
+
 namespace sonaro::skin {
 
 QSize FitSize(int imageWidth, int imageHeight, int boxWidth, int boxHeight) {
@@ -82,7 +84,7 @@ Image* Image::Decode(const QByteArray& bytes, bool allFrames) {
   QBuffer buffer(&copy);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer);
-  reader.setDecideFormatFromContent(true);
+  ui::NameFormat(reader, copy);
   std::vector<QImage> frames;
   std::vector<int> readerDelays;
   do {

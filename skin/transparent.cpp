@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/winsys/picture.h"
 #include "app/winsys/props.h"
 #include "app/winsys/window_system.h"
 #include "app/winsys/winproc.h"
@@ -250,7 +251,7 @@ QImage BuildBackground(const QByteArray& picture, int x, int y, int w, int h) {
   if (w <= 0 || h <= 0) return {};
   QImage background(w, h, QImage::Format_ARGB32_Premultiplied);
   background.fill(ButtonFace());
-  const QImage decoded = QImage::fromData(picture);
+  const QImage decoded = ui::DecodePicture(picture);
   if (!decoded.isNull()) {
     QPainter painter(&background);
     painter.drawImage(QPoint(0, 0), decoded, QRect(x, y, w, h));

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <map>
 
+#include "app/winsys/picture.h"
 #include "app/winsys/widgets.h"
 #include "app/winsys/winproc.h"
 #include "services/core/gbk.h"
@@ -213,7 +214,7 @@ QObject* BuildControl(CatalogueWindow* window, const WindowSpec& windowEntry,
     case Kind::ImageButton: {
       auto* image = new Hooked<QLabel>(window);
       image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      QImage picture = QImage::fromData(PictureBytes(entry.picture));
+      QImage picture = DecodePicture(PictureBytes(entry.picture));
       if (!picture.isNull()) image->setPixmap(QPixmap::fromImage(picture));
       widget = image;
       break;
@@ -302,7 +303,7 @@ QObject* BuildControl(CatalogueWindow* window, const WindowSpec& windowEntry,
 
 void CatalogueWindow::SetPicture(const QByteArray& bytes) {
   pictureBytes_ = bytes;
-  picture_ = QImage::fromData(bytes);
+  picture_ = DecodePicture(bytes);
   update();
 }
 

@@ -1,8 +1,6 @@
 #include "services/core/webget.h"
 
-#include <curl/curl.h>
-
-#include <mutex>
+#include "services/core/curl_library.h"
 
 namespace sonaro {
 namespace {
@@ -32,10 +30,9 @@ size_t Receive(char* data, size_t size, size_t count, void* user) {
 
 Bytes WebGet(std::string_view address, const WebGetOptions& options, bool* complete) {
   if (complete) *complete = false;
-  static std::once_flag initialised;
-  std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-
-  CURL* curl = curl_easy_init();
+  const CurlLibrary* lib = Curl();
+  if (!lib) return Bytes();
+  CURL* curl = lib->easy_init();
   if (!curl) return Bytes();
   // Spaces are sent escaped, as a browser does; libcurl would refuse the address. Other bytes
   // that cannot stand in an address, such as GBK characters, libcurl escapes itself.
@@ -47,40 +44,40 @@ Bytes WebGet(std::string_view address, const WebGetOptions& options, bool* compl
       url += c;
     }
   }
-  curl_slist* headers = curl_slist_append(nullptr, "Accept: */*");
+  curl_slist* headers = lib->slist_append(nullptr, "Accept: */*");
   Sink sink;
   sink.maxBytes = options.maxBytes;
 
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  lib->easy_setopt(curl, CURLOPT_URL, url.c_str());
+  lib->easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  lib->easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
+  lib->easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
+  lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  lib->easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
   // An empty proxy name overrides http_proxy, https_proxy and all_proxy: always direct.
-  curl_easy_setopt(curl, CURLOPT_PROXY, "");
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (!options.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
+  lib->easy_setopt(curl, CURLOPT_PROXY, "");
+  lib->easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  lib->easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (!options.caFile.empty()) lib->easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
   // Worker threads fetch too; timeouts must not rely on signals.
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(options.connectTimeout.count()));
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(options.totalTimeout.count()));
+  lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  lib->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(options.connectTimeout.count()));
+  lib->easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(options.totalTimeout.count()));
   if (options.stallTime.count() > 0) {
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, options.stallBytesPerSecond);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(options.stallTime.count()));
+    lib->easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, options.stallBytesPerSecond);
+    lib->easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(options.stallTime.count()));
   }
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Receive);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+  lib->easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Receive);
+  lib->easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
 
   // Whatever the outcome, the body holds what arrived; a failure before the body leaves it
   // empty, and a body that had to be cut off for its size is not handed on in part.
-  const CURLcode result = curl_easy_perform(curl);
-  curl_easy_cleanup(curl);
-  curl_slist_free_all(headers);
+  const CURLcode result = lib->easy_perform(curl);
+  lib->easy_cleanup(curl);
+  lib->slist_free_all(headers);
   if (sink.tooLarge) return Bytes();
   if (complete) *complete = result == CURLE_OK;
   return std::move(sink.body);
