@@ -108,7 +108,8 @@ int Run(int argc, char** argv) {
   PreparePlatform();
   // The browser engine, loaded after the GUI started, needs the program-wide shared OpenGL
   // context made with the GUI; without it the engine fails when it starts. Cheap while the
-  // X11 platform sets up no OpenGL (see PreparePlatform): the context is then never created.
+  // X11 platform sets up no OpenGL (see PreparePlatform): making the context then fails at
+  // once and no GL driver is loaded.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // only the Main window's end ends us

@@ -16,6 +16,7 @@ namespace {
 
 bool g_prepared = false;
 bool g_started = false;
+bool g_failed = false;  // the engine could not be loaded or started: no view will ever come
 
 struct WaitingView {
   QPointer<QWidget> parent;
@@ -58,6 +59,7 @@ bool InitBrowserControl() {
   if (g_started) return true;
   const Engine* engine = LoadEngine();
   if (!engine || !engine->start()) {
+    g_failed = true;
     Waiting().clear();  // their windows stay without a page
     return false;
   }
@@ -77,6 +79,7 @@ void NewViewWhenStarted(QWidget* parent, bool playerPage, std::function<void(QWi
     made(CurrentEngine()->newView(parent, playerPage));
     return;
   }
+  if (g_failed) return;
   Waiting().push_back({parent, playerPage, std::move(made)});
 }
 
@@ -85,6 +88,7 @@ void ShutdownBrowserControl() {
   Waiting().clear();
   g_started = false;
   g_prepared = false;
+  g_failed = false;
 }
 
 QWidget* NewView(QWidget* parent, bool playerPage) {

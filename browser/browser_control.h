@@ -34,7 +34,7 @@ void ShutdownBrowserControl();
 // library is made ready at once. Null when the engine cannot be loaded.
 QWidget* NewView(QWidget* parent, bool playerPage);
 // NewView at once when the engine runs, else as soon as it starts; made gets the view. Nothing
-// happens when parent is gone by then, or when the engine cannot be loaded.
+// happens when parent is gone by then, or once the engine failed to load.
 void NewViewWhenStarted(QWidget* parent, bool playerPage, std::function<void(QWidget*)> made);
 // Shows url in a view NewView made.
 void Navigate(QWidget* view, const QUrl& url);

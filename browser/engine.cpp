@@ -84,8 +84,8 @@ bool RunScript(QObject* target, const QString& script, int timeLimitMs, QVariant
   return true;
 }
 
-constexpr Engine kEngine{sizeof(Engine), &Start,        &Shutdown, &NewView,
-                         &Navigate,      &RenderedPage, &RunScript};
+constexpr Engine kEngine{kEngineInterface, &Start,        &Shutdown, &NewView,
+                         &Navigate,        &RenderedPage, &RunScript};
 
 }  // namespace
 

@@ -14,8 +14,15 @@ class QWidget;
 
 namespace sonaro::browser {
 
+// Changes whenever this header does (the build derives it from the header's contents): a
+// module built against another version of this interface is refused rather than called.
+#ifndef SONARO_ENGINE_INTERFACE
+#error "SONARO_ENGINE_INTERFACE is defined by the build"
+#endif
+inline constexpr const char* kEngineInterface = SONARO_ENGINE_INTERFACE;
+
 struct Engine {
-  size_t size;  // sizeof(Engine) in the build that made it: a stale module is refused
+  const char* interface;  // kEngineInterface of the build that made the engine
   // Starts the engine with a local page it keeps loaded. Idempotent.
   bool (*start)();
   // The kept page goes and the threads of ended media sessions are joined.
@@ -33,8 +40,9 @@ struct Engine {
 
 // The engine in use; null until UseEngine or LoadEngine gave one.
 const Engine* CurrentEngine();
-// Loads the module (next to the program, else where the build put it) unless an engine is in
-// use; the engine, or null with the reason written to stderr once.
+// Loads the module unless an engine is in use: the one next to the program, else the file the
+// environment variable SONARO_BROWSER_ENGINE names (the tests' way to reach the built one).
+// The engine, or null with the reasons written to stderr, once: a failure is final.
 const Engine* LoadEngine();
 void UseEngine(const Engine* engine);
 

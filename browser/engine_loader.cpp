@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <cstring>
 
 #include "browser/engine.h"
 
@@ -23,9 +24,8 @@ QStringList ModulePlaces() {
   if (QCoreApplication::instance())
     places << QCoreApplication::applicationDirPath() + QLatin1Char('/') +
                   QLatin1String(kModuleFile);
-#ifdef SONARO_BROWSER_ENGINE_MODULE
-  places << QStringLiteral(SONARO_BROWSER_ENGINE_MODULE);
-#endif
+  if (!qEnvironmentVariableIsEmpty("SONARO_BROWSER_ENGINE"))
+    places << qEnvironmentVariable("SONARO_BROWSER_ENGINE");
   return places;
 }
 
@@ -40,8 +40,8 @@ const Engine* Open(const QString& path, QByteArray* error) {
   using Entry = const Engine* (*)();
   auto entry = reinterpret_cast<Entry>(dlsym(module, "sonaro_browser_engine"));
   const Engine* engine = entry ? entry() : nullptr;
-  if (!engine || engine->size != sizeof(Engine)) {
-    *error = "not a browser engine module of this build";
+  if (!engine || !engine->interface || std::strcmp(engine->interface, kEngineInterface) != 0) {
+    *error = "not a browser engine module of this version";
     return nullptr;
   }
   return engine;

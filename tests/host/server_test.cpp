@@ -648,22 +648,30 @@ TEST_F(HostTest, OneAddressCannotHoldEveryConnection) {
   options.connection.max_connections_per_address = 2;
   options.connection.request_timeout = 8s;
   ServedHost served(options);
-  Connection first(served.port());
-  Connection second(served.port());
-  first.Send("G");
-  second.Send("G");
-  // Once the host has taken both on (at once, unless the machine is busy), a third is turned
-  // away.
-  HttpAnswer refused;
-  auto start = std::chrono::steady_clock::now();
-  do {
-    refused = ProgramGet(served.port(), kFeedPath);
-  } while (refused.status == 200 && std::chrono::steady_clock::now() - start < 5s);
-  EXPECT_EQ(refused.status, 503);
-  EXPECT_EQ(refused.Header("Retry-After"), "1");
-  EXPECT_TRUE(Contains(refused.Text(), "服务器忙"));
-  first.Send("ET /gonggao.txt HTTP/1.0\r\n\r\n");
-  EXPECT_EQ(ParseAnswer(first.ReadAll()).status, 200);
+  // The host counts a connection when one of its worker threads takes it up, so a probe can
+  // overtake a connection opened before it; that connection is then the one turned away. Such
+  // a round proves nothing and is tried again with two fresh connections.
+  for (int round = 1;; ++round) {
+    Connection first(served.port());
+    Connection second(served.port());
+    first.Send("G");
+    second.Send("G");
+    HttpAnswer refused;
+    auto start = std::chrono::steady_clock::now();
+    do {
+      refused = ProgramGet(served.port(), kFeedPath);
+    } while (refused.status == 200 && std::chrono::steady_clock::now() - start < 2s);
+    if (refused.status == 200 && round < 5) continue;
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(refused.Header("Retry-After"), "1");
+    EXPECT_TRUE(Contains(refused.Text(), "服务器忙"));
+    // Both held connections are still served.
+    first.Send("ET /gonggao.txt HTTP/1.0\r\n\r\n");
+    second.Send("ET /gonggao.txt HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(ParseAnswer(first.ReadAll()).status, 200);
+    EXPECT_EQ(ParseAnswer(second.ReadAll()).status, 200);
+    break;
+  }
   EXPECT_EQ(ProgramGet(served.port(), kFeedPath).status, 200);
 }
 
