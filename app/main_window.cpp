@@ -6,6 +6,7 @@
 #include "app/ids.h"
 #include "app/program.h"
 #include "app/tray.h"
+#include "app/winsys/docking.h"
 #include "app/winsys/picture.h"
 #include "app/winsys/window_system.h"
 #include "radio/player.h"
@@ -28,10 +29,9 @@ int WindowValue(uint32_t windowId, uint32_t unitId, int number) {
   return ui::GetInt(windowId, unitId, number);
 }
 
-// Docked positions are computed in floating point and cut toward zero.
-void SetPosition(uint32_t windowId, uint32_t unitId, double left, double top) {
-  ui::SetInt(windowId, unitId, kTop, int(std::trunc(top)));
-  ui::SetInt(windowId, unitId, kLeft, int(std::trunc(left)));
+// Docked positions are computed in floating point and cut toward zero, and kept on screen.
+void Dock(uint32_t windowId, uint32_t unitId, double left, double top, ui::DockSide side) {
+  ui::DockWindow(windowId, unitId, left, top, ids::kMainWindow, ids::kMainWindowUnit, side);
 }
 
 void Toggle(uint32_t windowId, uint32_t unitId) {
@@ -101,10 +101,11 @@ void OnMainMoved(const ui::Event&) {
   const double width = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kWidth);
   const double height = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kHeight);
   // Hidden windows move too, so they reappear in their docked place.
-  SetPosition(ids::kStationPanel, ids::kStationPanelUnit, left + width - 11, top + 10);
-  SetPosition(ids::kBoard, ids::kBoardUnit, left + 10, top + height - 11);
+  Dock(ids::kStationPanel, ids::kStationPanelUnit, left + width - 11, top + 10,
+       ui::DockSide::kRight);
+  Dock(ids::kBoard, ids::kBoardUnit, left + 10, top + height - 11, ui::DockSide::kBelow);
   const double detailsWidth = WindowValue(ids::kDetails, ids::kDetailsUnit, kWidth);
-  SetPosition(ids::kDetails, ids::kDetailsUnit, left - detailsWidth + 9, top + 10);
+  Dock(ids::kDetails, ids::kDetailsUnit, left - detailsWidth + 9, top + 10, ui::DockSide::kLeft);
 }
 
 void OnStationPanelCreated(const ui::Event&) {
@@ -120,8 +121,8 @@ void OnStationPanelCreated(const ui::Event&) {
   const double left = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kLeft);
   const double top = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kTop);
   const double width = WindowValue(ids::kMainWindow, ids::kMainWindowUnit, kWidth);
-  ui::SetInt(ids::kStationPanel, ids::kStationPanelUnit, kTop, int(std::trunc(top + 10)));
-  ui::SetInt(ids::kStationPanel, ids::kStationPanelUnit, kLeft, int(std::trunc(left + width - 11)));
+  Dock(ids::kStationPanel, ids::kStationPanelUnit, left + width - 11, top + 10,
+       ui::DockSide::kRight);
   // 4. The advert box shows the service host's advert page.
   const std::string address = std::string("http://") + config::kServiceHost + "/gg/gg/gg.html";
   ui::SetText(ids::kStationPanel, ids::panel::kAdvertBox, address, ui::prop::kAddress);

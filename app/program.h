@@ -36,6 +36,8 @@ struct ProgramState {
   ui::WndProc savedWindowProc = nullptr;
   // Receives the tray icon's mouse messages; null means none.
   void (*trayCallback)(int mouseMessage) = nullptr;
+  // Minimised to the taskbar for want of a tray; its restore re-creates the animation.
+  bool minimisedToTaskbar = false;
 };
 
 // The program-wide state; valid between phase 1 of start-up and the clean-up.

@@ -1,8 +1,14 @@
 #include "app/tray.h"
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QMetaMethod>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <cstring>
 #include <memory>
@@ -29,10 +35,38 @@ QEvent::Type TrayMessageType() {
   return type;
 }
 
+// Tells TrayHostChanged when a tray host comes or goes: D-Bus trays by their watcher's name,
+// XEmbed trays by the X11 platform's own signal for the tray selection's owner.
+class TrayHostWatcher : public QObject {
+  Q_OBJECT
+ public:
+  explicit TrayHostWatcher(QObject* parent) : QObject(parent) {
+    auto* watcher = new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                                            QDBusConnection::sessionBus(),
+                                            QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &TrayHostWatcher::Changed);
+    // The platform's native interface is a QObject (its class is not public API); the X11
+    // platform announces the tray window there, other platforms have no such signal.
+    if (auto* native = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface())) {
+      const int signal = native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)");
+      if (signal >= 0) {
+        connect(native, native->metaObject()->method(signal), this,
+                metaObject()->method(metaObject()->indexOfSlot("Changed()")));
+      }
+    }
+  }
+ public Q_SLOTS:
+  // Queued: Qt's own tray icon reacts to the same news first.
+  void Changed() { QMetaObject::invokeMethod(this, &TrayHostChanged, Qt::QueuedConnection); }
+};
+
 class SystemTrayShell final : public TrayShell {
  public:
+  bool Available() override { return QSystemTrayIcon::isSystemTrayAvailable(); }
   void Add(const TrayRecord& record, QWidget* window) override {
     if (!icon_) {
+      // Goes with the application, not with this program-long object.
+      if (!watcher_) watcher_ = new TrayHostWatcher(QCoreApplication::instance());
       icon_ = std::make_unique<QSystemTrayIcon>();
       QObject::connect(icon_.get(), &QSystemTrayIcon::activated,
                        [](QSystemTrayIcon::ActivationReason reason) {
@@ -55,6 +89,9 @@ class SystemTrayShell final : public TrayShell {
                        });
     }
     if (window) icon_->setIcon(window->windowIcon());
+    // D-Bus trays show only a menu the icon exports; set before show() so it goes with the
+    // registration. (Qt then also pops it up itself on an XEmbed right click: see TrayHandler.)
+    icon_->setContextMenu(ui::FindMenu(ids::kMainWindow, ids::main::kMenu));
     icon_->setToolTip(FromGbk(record.tip));
     icon_->show();
   }
@@ -71,6 +108,7 @@ class SystemTrayShell final : public TrayShell {
 
  private:
   std::unique_ptr<QSystemTrayIcon> icon_;
+  QPointer<TrayHostWatcher> watcher_;
 };
 
 TrayShell* g_testShell = nullptr;
@@ -82,8 +120,23 @@ TrayShell& Shell() {
 
 TrayRecord& Record() { return State().trayRecord; }
 
+void PopUpMenu() {
+  if (QMenu* menu = ui::FindMenu(ids::kMainWindow, ids::main::kMenu)) menu->popup(QCursor::pos());
+}
+
 bool TrayProc(QWidget* window, QEvent* event) {
   const ui::WndProc previous = State().savedWindowProc;
+  // Where no tray shows the icon, the menu lives on the Main window itself.
+  if (event->type() == QEvent::ContextMenu && !TrayAvailable()) {
+    PopUpMenu();
+    return true;
+  }
+  // Back from the taskbar: as a click on the icon brings it back, with its animation.
+  if (event->type() == QEvent::WindowStateChange && State().minimisedToTaskbar &&
+      !(window->windowState() & Qt::WindowMinimized)) {
+    State().minimisedToTaskbar = false;
+    RecreateMainAnimation();
+  }
   if (event->type() == ui::DestroyEventType()) {
     TrayRemove();
     return ui::CallWindowProc(previous, window, event);
@@ -189,8 +242,11 @@ void TrayHandler(int mouseMessage) {
       RecreateMainAnimation();
       break;
     case kTrayRightDown:
-      if (QMenu* menu = ui::FindMenu(ids::kMainWindow, ids::main::kMenu)) {
-        menu->popup(QCursor::pos());
+      // An XEmbed icon has already shown its context menu (synchronously) before it reports the
+      // click: only a click that came without the menu opens it here.
+      if (QMenu* menu = ui::FindMenu(ids::kMainWindow, ids::main::kMenu);
+          menu && !menu->isVisible()) {
+        PopUpMenu();
       }
       break;
     default:
@@ -198,16 +254,58 @@ void TrayHandler(int mouseMessage) {
   }
 }
 
+bool TrayAvailable() { return Shell().Available(); }
+
+namespace {
+
+// Without a tray host nothing would bring a hidden window back: the taskbar keeps it.
+void MinimiseToTaskbar(QWidget* mainWindow) {
+  State().minimisedToTaskbar = true;
+  mainWindow->showMinimized();
+}
+
+}  // namespace
+
+void TrayHostChanged() {
+  QWidget* window = State().trayWindow;
+  if (TrayInstalled() && window && !window->isVisible() && !TrayAvailable()) {
+    MinimiseToTaskbar(window);
+  }
+}
+
+void RestoreMainWindow() {
+  QWidget* window = ui::FindWindow(ids::kMainWindow);
+  if (!window) return;
+  if (State().minimisedToTaskbar) {
+    window->showNormal();  // its state change brings the animation back
+  } else {
+    TrayHandler(kTrayLeftDown);
+  }
+  window->raise();
+  window->activateWindow();
+}
+
 void MinimiseToTray() {
-  TrayAdd(ui::FindWindow(ids::kMainWindow), GbkFromUtf8("收音机"), &TrayHandler);
+  QWidget* mainWindow = ui::FindWindow(ids::kMainWindow);
+  TrayAdd(mainWindow, GbkFromUtf8("收音机"), &TrayHandler);
+  const bool tray = TrayAvailable();
+  // The docked windows go either way; the Main window hides only where a tray icon brings it
+  // back.
   for (auto [window, unit] :
        {std::pair{ids::kMainWindow, ids::kMainWindowUnit},
         std::pair{ids::kStationPanel, ids::kStationPanelUnit},
         std::pair{ids::kBoard, ids::kBoardUnit}, std::pair{ids::kDetails, ids::kDetailsUnit}}) {
+    if (window == ids::kMainWindow && !tray) continue;
     ui::SetProperty(window, unit, ui::prop::kVisible, false);
   }
   CloseMainAnimation();
+  if (!tray) {
+    if (mainWindow) MinimiseToTaskbar(mainWindow);
+    return;
+  }
   TrayShowBalloon(GbkFromUtf8("窗口最小化"), GbkFromUtf8("左键单击恢复窗口"), kBalloonInfoIcon);
 }
 
 }  // namespace sonaro::app
+
+#include "tray.moc"

@@ -52,6 +52,8 @@ class TrayShell {
   virtual void Add(const TrayRecord& record, QWidget* window) = 0;
   virtual void Modify(const TrayRecord& record) = 0;
   virtual void Delete(const TrayRecord& record) = 0;
+  // Whether a tray host shows icons now; asked at every use, as hosts come and go.
+  virtual bool Available() { return true; }
 };
 // Tests install their own shell; null brings the system tray back.
 void SetTrayShell(TrayShell* shell);
@@ -73,6 +75,16 @@ const TrayRecord& CurrentTrayRecord();
 void DeliverTrayMessage(int mouseMessage);
 // Tells the tray code that the tray host (re)appeared, as the shell's broadcast does.
 void DeliverTaskbarCreated();
+
+// Whether the icon can be seen and clicked now. Without a tray host the Main window is
+// minimised to the taskbar instead of hidden, and a right click on it opens the menu.
+bool TrayAvailable();
+// A tray host appeared or went away: a Main window hidden in a tray that is gone comes back
+// to the taskbar, minimised.
+void TrayHostChanged();
+
+// Brings the Main window back from the tray or the taskbar, with its animation, and raises it.
+void RestoreMainWindow();
 
 // The program's tray handler and the Main window's minimise-to-tray.
 void TrayHandler(int mouseMessage);

@@ -1,5 +1,6 @@
 #include "services/board.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <string>
 #include <string_view>
@@ -7,8 +8,10 @@
 #include <vector>
 
 #include "app/ids.h"
+#include "app/winsys/docking.h"
 #include "app/winsys/picture.h"
 #include "app/winsys/window_system.h"
+#include "services/core/background.h"
 #include "services/core/text.h"
 #include "services/core/webget.h"
 #include "services/handlers.h"
@@ -72,8 +75,8 @@ void OnBoardCreated(const ui::Event&) {
   const int left = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kLeft);
   const int top = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kTop);
   const int height = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kHeight);
-  ui::SetInt(ids::kBoard, ids::kBoardUnit, ui::prop::kLeft, left);
-  ui::SetInt(ids::kBoard, ids::kBoardUnit, ui::prop::kTop, top + height - 11);
+  ui::DockWindow(ids::kBoard, ids::kBoardUnit, left, top + height - 11, ids::kMainWindow,
+                 ids::kMainWindowUnit, ui::DockSide::kBelow);
   // 2. The request button is an image button.
   BoardButtonSkin().Bind(ui::ControlWidget(ids::kBoard, ids::board::kRequestButton));
   BoardButtonSkin().SetImageData(ui::PictureBytes("board_button_normal.png"),
@@ -84,20 +87,55 @@ void OnBoardCreated(const ui::Event&) {
   ui::CutOutline(ui::FindWindow(ids::kBoard), ui::DecodePicture(picture));
 }
 
-void OnBoardRefresh(const ui::Event&) {
-  const Bytes feed = WebGet(ServiceAddress("/gg/diangatai1/xmlxianshi.asp"), BoardFetchOptions());
-  if (QWidget* board = ui::FindWindow(ids::kBoard)) board->repaint();
-  ui::SetText(ids::kBoard, ids::board::kAnnouncement,
-              TextFromBytes(WebGet(ServiceAddress("/gonggao.txt"), BoardFetchOptions())));
+namespace {
+
+// What one refresh brings from the host, read off the GUI thread.
+struct RefreshResult {
+  Bytes announcement;
+  std::vector<DedicationRow> rows;
+};
+
+RefreshResult FetchRefresh(const Text& feedAddress, const Text& announcementAddress,
+                           const WebGetOptions& options) {
+  RefreshResult result;
+  const Bytes feed = WebGet(feedAddress, options);
+  result.announcement = WebGet(announcementAddress, options);
   XmlDoc doc;
   doc.Load(feed);
   const auto records = doc.ChildCount("@1/");
-  for (int i = 1; i <= int(records); ++i) {
-    const DedicationRow row = RowFromFeed(doc, i);
-    ui::ListAddRow(ids::kBoard, ids::board::kList, row);
-  }
-  RemoveDuplicateWishes();
+  result.rows.reserve(records);
+  for (int i = 1; i <= int(records); ++i) result.rows.push_back(RowFromFeed(doc, i));
   doc.Release();
+  return result;
+}
+
+// The board whose refresh is under way; a tick that comes while it runs is skipped.
+QPointer<QWidget> g_refreshing;
+
+}  // namespace
+
+bool BoardRefreshRunning() { return g_refreshing != nullptr; }
+
+void OnBoardRefresh(const ui::Event&) {
+  QWidget* board = ui::FindWindow(ids::kBoard);
+  if (!board || g_refreshing) return;
+  g_refreshing = board;
+  // The host may be slow or silent: both fetches and the reading of the feed run off the GUI
+  // thread; the result is applied here in the order the board always had.
+  RunInBackground(
+      board,
+      [feed = ServiceAddress("/gg/diangatai1/xmlxianshi.asp"),
+       announcement = ServiceAddress("/gonggao.txt"),
+       options = BoardFetchOptions()] { return FetchRefresh(feed, announcement, options); },
+      [](RefreshResult result) {
+        g_refreshing = nullptr;
+        if (QWidget* shown = ui::FindWindow(ids::kBoard)) shown->repaint();
+        ui::SetText(ids::kBoard, ids::board::kAnnouncement, TextFromBytes(result.announcement));
+        for (const DedicationRow& row : result.rows) {
+          ui::ListAddRow(ids::kBoard, ids::board::kList, row);
+        }
+        RemoveDuplicateWishes();
+      });
 }
 
 void OnBoardListClicked(const ui::Event&) {

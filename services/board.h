@@ -26,9 +26,12 @@ inline constexpr int kWishes = 8;          // zhufuyu
 inline constexpr int kDetails = 9;         // "<详情点击查看>"
 }  // namespace column
 
-// Limits of the refresh's two fetches (the page limits unless a test shortens them): the
-// refresh holds the program for at most this long when the host never answers.
+// Limits of the refresh's two fetches (the page limits unless a test shortens them); while a
+// silent host keeps a refresh waiting this long, the ticks that come are skipped.
 WebGetOptions& BoardFetchOptions();
+
+// Whether a refresh is fetching (its result not yet applied).
+bool BoardRefreshRunning();
 
 // Record i (from 1) of a loaded feed as a row; missing fields are empty.
 DedicationRow RowFromFeed(const XmlDoc& feed, int record);

@@ -1,6 +1,7 @@
 #include <QWidget>
 
 #include "app/ids.h"
+#include "app/winsys/docking.h"
 #include "app/winsys/picture.h"
 #include "app/winsys/window_system.h"
 #include "radio/player.h"
@@ -15,8 +16,8 @@ void OnDetailsCreated(const ui::Event&) {
   const int left = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kLeft);
   const int top = ui::GetInt(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kTop);
   const int width = ui::GetInt(ids::kDetails, ids::kDetailsUnit, ui::prop::kWidth);
-  ui::SetInt(ids::kDetails, ids::kDetailsUnit, ui::prop::kTop, top + 10);
-  ui::SetInt(ids::kDetails, ids::kDetailsUnit, ui::prop::kLeft, left - width + 9);
+  ui::DockWindow(ids::kDetails, ids::kDetailsUnit, left - width + 9, top + 10, ids::kMainWindow,
+                 ids::kMainWindowUnit, ui::DockSide::kLeft);
   // 2. The wishes show on the card's paper and cannot be edited.
   const QByteArray picture =
       ui::GetProperty(ids::kDetails, ids::kDetailsUnit, ui::prop::kPicture).toByteArray();

@@ -7,8 +7,6 @@
 #include <QThread>
 #include <QUrl>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace sonaro {
@@ -156,16 +154,6 @@ void OpenInBrowser(const Text& address) {
 
 void LetPendingMessagesRun() {
   if (QCoreApplication::instance()) QCoreApplication::processEvents();
-}
-
-bool StartWorkerThread(std::function<void()> routine) {
-  if (!routine) return false;
-  try {
-    std::thread(std::move(routine)).detach();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
-  }
 }
 
 }  // namespace sonaro

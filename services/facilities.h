@@ -1,4 +1,4 @@
-// Facilities that need the GUI: message boxes, the user's browser, pending messages, workers.
+// Facilities that need the GUI: message boxes, the user's browser, pending messages.
 #pragma once
 
 #include <functional>
@@ -46,8 +46,5 @@ void OpenInBrowser(const Text& address);
 
 // Runs the events waiting for the calling thread, then returns.
 void LetPendingMessagesRun();
-
-// Runs routine on a new, detached thread; true when the thread was started.
-bool StartWorkerThread(std::function<void()> routine);
 
 }  // namespace sonaro

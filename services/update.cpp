@@ -1,3 +1,4 @@
+#include <QPointer>
 #include <QWidget>
 
 #include "app/ids.h"
@@ -20,8 +21,10 @@ void OnUpdateWindowCreated(const ui::Event& event) {
   ui::SetText(ids::kUpdateWindow, ids::update::kLabel, SetUpUpdateWindow(State()));
   // The user should see the window with its version while the page is fetched.
   if (window) window->show();
-  CheckForUpdate(State(), DefaultUpdateSettings());
-  ui::DestroyWindowLater(window);
+  // The window goes once the page has been answered; closed earlier (the program ending), the
+  // answer is dropped with it.
+  CheckForUpdate(State(), DefaultUpdateSettings(), window,
+                 [window = QPointer<QWidget>(window)] { ui::DestroyWindowLater(window); });
 }
 
 }  // namespace sonaro::services

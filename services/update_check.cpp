@@ -1,6 +1,9 @@
 #include "services/update_check.h"
 
+#include <QCoreApplication>
 #include <utility>
+
+#include "services/core/background.h"
 
 #include "services/core/files.h"
 #include "services/core/text.h"
@@ -27,10 +30,21 @@ Text SetUpUpdateWindow(UpdateState& state) {
   return Gbk("当前版本：") + state.currentVersion;
 }
 
-void CheckForUpdate(UpdateState& state, const UpdateSettings& settings) {
-  // The window paints before the fetch blocks the GUI thread.
-  LetPendingMessagesRun();
-  Text page = TextFromBytes(WebGet(settings.pageAddress, settings.pageFetch));
+void CheckForUpdate(UpdateState& state, const UpdateSettings& settings, QObject* context,
+                    std::function<void()> done) {
+  // The page may take long or never come: the window stays live meanwhile.
+  RunInBackground(
+      context,
+      [address = settings.pageAddress, fetch = settings.pageFetch] {
+        return TextFromBytes(WebGet(address, fetch));
+      },
+      [&state, settings, done = std::move(done)](const Text& page) {
+        AnswerUpdatePage(state, settings, page);
+        if (done) done();
+      });
+}
+
+void AnswerUpdatePage(UpdateState& state, const UpdateSettings& settings, const Text& page) {
   UpdatePage fields = ReadUpdatePage(page);
   if (!IsNewerVersion(fields.latest, state.currentVersion)) {
     MessageBox(Gbk("暂时没有更新"), kMbOk, Gbk("更新"));
@@ -43,12 +57,16 @@ void CheckForUpdate(UpdateState& state, const UpdateSettings& settings) {
   if (fields.mode == Gbk("打开网页")) {
     OpenInBrowser(state.downloadAddress);
   } else if (fields.mode == Gbk("下载文件")) {
-    StartWorkerThread([address = state.downloadAddress, folder = settings.folder,
-                       fetch = settings.downloadFetch] { DownloadUpdate(address, folder, fetch); });
+    // The download outlives the Update window; its message comes when it is over.
+    RunInBackground(
+        QCoreApplication::instance(),
+        [address = state.downloadAddress, folder = settings.folder,
+         fetch = settings.downloadFetch] { return DownloadUpdate(address, folder, fetch); },
+        [](const UpdateMessage& message) { MessageBox(message.text, message.style, Gbk("更新")); });
   }
 }
 
-void DownloadUpdate(Text address, std::string folder, WebGetOptions fetch) {
+UpdateMessage DownloadUpdate(Text address, std::string folder, WebGetOptions fetch) {
   Text name = DownloadFileName(address);
   bool complete = false;
   Bytes data = WebGet(address, fetch, &complete);
@@ -56,11 +74,9 @@ void DownloadUpdate(Text address, std::string folder, WebGetOptions fetch) {
   // The folder is a file-system name (UTF-8), the file name comes from the page (GBK).
   if (!name.empty() && !data.empty() && complete &&
       WriteFile(folder + "/" + Utf8FromGbk(name), data)) {
-    MessageBox(Gbk("新版本已下载到：") + "\r\n" + GbkFromUtf8(folder) + "/" + name, kMbOk,
-               Gbk("更新"));
-    return;
+    return {Gbk("新版本已下载到：") + "\r\n" + GbkFromUtf8(folder) + "/" + name, kMbOk};
   }
-  MessageBox(Gbk("下载失败"), kMbIconError, Gbk("更新"));
+  return {Gbk("下载失败"), kMbIconError};
 }
 
 }  // namespace sonaro

@@ -1,6 +1,8 @@
 // The update check of the Update window and its download worker.
 #pragma once
 
+#include <QObject>
+#include <functional>
 #include <string>
 
 #include "services/core/gbk.h"
@@ -28,14 +30,23 @@ UpdateSettings DefaultUpdateSettings();
 // "当前版本：2.0".
 Text SetUpUpdateWindow(UpdateState& state);
 
-// The check, run in the Update window's creation event after SetUpUpdateWindow: lets pending
-// messages run, fetches and reads the update page and, when it offers a newer version, asks the
-// user (Yes/No) and opens the download page or starts the download worker; otherwise says
-// "暂时没有更新". The caller destroys the window afterwards.
-void CheckForUpdate(UpdateState& state, const UpdateSettings& settings);
+// The check, run in the Update window's creation event after SetUpUpdateWindow: fetches the
+// update page off the GUI thread; once it has arrived, and only while context lives, answers it
+// (AnswerUpdatePage) and calls done.
+void CheckForUpdate(UpdateState& state, const UpdateSettings& settings, QObject* context,
+                    std::function<void()> done);
 
-// The download worker's work, on its own copy of the address: fetches it, saves the bytes in
-// folder under the address's last piece and tells the user where, or says "下载失败".
-void DownloadUpdate(Text address, std::string folder, WebGetOptions fetch);
+// Reads the update page and, when it offers a newer version, asks the user (Yes/No) and opens the
+// download page or starts the download in the background; otherwise says "暂时没有更新".
+void AnswerUpdatePage(UpdateState& state, const UpdateSettings& settings, const Text& page);
+
+// The download's work, off the GUI thread, on its own copy of the address: fetches it and saves
+// the bytes in folder under the address's last piece. Gives the message for the user:
+// where the file went, or "下载失败".
+struct UpdateMessage {
+  Text text;
+  int style = 0;
+};
+UpdateMessage DownloadUpdate(Text address, std::string folder, WebGetOptions fetch);
 
 }  // namespace sonaro

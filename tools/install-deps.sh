@@ -21,6 +21,10 @@ PACKAGES=(
   dbus-x11 at-spi2-core python3-pyatspi imagemagick openssl ca-certificates xdotool time
   # tray host, compositing manager and root colour for the tray test
   trayer xcompmgr hsetroot
+  # the D-Bus tray host and notification server of the StatusNotifierItem test
+  python3-gi gir1.2-glib-2.0
+  # the window manager of the desktop test and the GUI-stall benchmark (no tray there)
+  openbox
   # reading the screen in the start-up benchmark
   python3-xlib
   # the reference player of the start-up benchmark; the reference radio player of the tray one

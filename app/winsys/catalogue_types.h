@@ -82,6 +82,8 @@ struct ControlSpec {
   uint32_t unitId = 0;
   Kind kind = Kind::Label;
   const char* name = "";
+  // What a screen reader says for a control that shows no caption of its own (UTF-8).
+  const char* accessibleName = nullptr;
   Rect rect{};
   bool visible = true;  // for menu items: false = hidden
   bool disabled = false;

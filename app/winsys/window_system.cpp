@@ -268,6 +268,9 @@ QObject* BuildControl(CatalogueWindow* window, const WindowSpec& windowEntry,
 
   Identify(widget, windowEntry, entry);
   widget->setObjectName(FromUtf8Literal(entry.name));
+  // Picture-only controls and boxes say what they are; the others say the caption they show at
+  // the time (a fixed name would hide a caption the program changes).
+  if (entry.accessibleName) widget->setAccessibleName(FromUtf8Literal(entry.accessibleName));
   widget->setGeometry(entry.rect.left, entry.rect.top, entry.rect.width, entry.rect.height);
   widget->setMouseTracking(true);
   widget->setCursor(ToCursor(entry.cursor));

@@ -1,5 +1,8 @@
 #include "services/core/webget.h"
 
+#include <mutex>
+#include <unordered_set>
+
 #include "services/core/curl_library.h"
 
 namespace sonaro {
@@ -26,7 +29,81 @@ size_t Receive(char* data, size_t size, size_t count, void* user) {
   return length;
 }
 
+// Fetches in flight, so that StopAllFetches can wake each one from its wait.
+struct Registry {
+  std::mutex mutex;
+  bool stopped = false;
+  std::unordered_set<CURLM*> waiting;
+};
+
+Registry& Fetches() {
+  static Registry registry;
+  return registry;
+}
+
+// Runs one transfer to its end; CURLE_ABORTED_BY_CALLBACK when fetches were stopped.
+CURLcode Perform(const CurlLibrary* lib, CURL* curl) {
+  CURLM* multi = lib->multi_init();
+  if (!multi) return CURLE_OUT_OF_MEMORY;
+  Registry& registry = Fetches();
+  {
+    std::lock_guard lock(registry.mutex);
+    if (registry.stopped) {
+      lib->multi_cleanup(multi);
+      return CURLE_ABORTED_BY_CALLBACK;
+    }
+    registry.waiting.insert(multi);
+  }
+  CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+  lib->multi_add_handle(multi, curl);
+  for (;;) {
+    int running = 0;
+    if (lib->multi_perform(multi, &running) != CURLM_OK) {
+      result = CURLE_RECV_ERROR;
+      break;
+    }
+    if (running == 0) {
+      int left = 0;
+      while (CURLMsg* message = lib->multi_info_read(multi, &left)) {
+        if (message->msg == CURLMSG_DONE) result = message->data.result;
+      }
+      break;
+    }
+    {
+      std::lock_guard lock(registry.mutex);
+      if (registry.stopped) break;
+    }
+    // The time limits are libcurl's own; this wait only ends early for a wake-up.
+    if (lib->multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+      result = CURLE_RECV_ERROR;
+      break;
+    }
+  }
+  {
+    std::lock_guard lock(registry.mutex);
+    registry.waiting.erase(multi);
+  }
+  lib->multi_remove_handle(multi, curl);
+  lib->multi_cleanup(multi);
+  return result;
+}
+
 }  // namespace
+
+void StopAllFetches() {
+  Registry& registry = Fetches();
+  std::lock_guard lock(registry.mutex);
+  registry.stopped = true;
+  // The library is open whenever a fetch waits; the handles stay valid under the lock.
+  if (const CurlLibrary* lib = registry.waiting.empty() ? nullptr : Curl()) {
+    for (CURLM* multi : registry.waiting) lib->multi_wakeup(multi);
+  }
+}
+
+void AllowFetches() {
+  std::lock_guard lock(Fetches().mutex);
+  Fetches().stopped = false;
+}
 
 Bytes WebGet(std::string_view address, const WebGetOptions& options, bool* complete) {
   if (complete) *complete = false;
@@ -75,7 +152,7 @@ Bytes WebGet(std::string_view address, const WebGetOptions& options, bool* compl
 
   // Whatever the outcome, the body holds what arrived; a failure before the body leaves it
   // empty, and a body that had to be cut off for its size is not handed on in part.
-  const CURLcode result = lib->easy_perform(curl);
+  const CURLcode result = Perform(lib, curl);
   lib->easy_cleanup(curl);
   lib->slist_free_all(headers);
   if (sink.tooLarge) return Bytes();

@@ -46,7 +46,14 @@ inline WebGetOptions DownloadFetchOptions() {
 // Gives the response body exactly as received whatever the status code; empty on any failure
 // before the body, and the bytes read so far when the transfer breaks off (read error, limit).
 // complete, when given, tells whether the whole body arrived.
+// A fetch ended by StopAllFetches gives what arrived so far, like a transfer that broke off.
 Bytes WebGet(std::string_view address, const WebGetOptions& options = PageFetchOptions(),
              bool* complete = nullptr);
+
+// Ends every fetch in flight at once, from any thread, and makes every later one fail at once:
+// closing the program must not wait for a stalled host's time limits.
+void StopAllFetches();
+// Lets fetches run again after StopAllFetches.
+void AllowFetches();
 
 }  // namespace sonaro

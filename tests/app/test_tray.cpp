@@ -1,8 +1,10 @@
 // The tray icon: its record, the minimise sequence, clicks on the icon and the ways out.
 #include <gtest/gtest.h>
 
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
 
@@ -10,6 +12,7 @@
 #include "app/ids.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/single_instance.h"
 #include "app/tray.h"
 #include "app/winsys/window_system.h"
 #include "assets/assets.h"
@@ -24,7 +27,9 @@ namespace {
 
 struct RecordingShell : TrayShell {
   int adds = 0, modifies = 0, deletes = 0;
+  bool available = true;
   TrayRecord last{};
+  bool Available() override { return available; }
   void Add(const TrayRecord& record, QWidget*) override {
     ++adds;
     last = record;
@@ -164,6 +169,62 @@ TEST_F(Tray, AHostComingBackAfterABalloonReAddsTheIconWithItsTip) {
   TrayRemove();
   DeliverTaskbarCreated();
   EXPECT_EQ(shell_.adds, 2);
+}
+
+TEST_F(Tray, WithoutATrayTheTaskbarKeepsTheWindowAndTheWindowOffersTheMenu) {
+  shell_.available = false;
+  services::ShowDedication({});
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kZuixiao, ui::kEventClicked);
+  // Minimised, not hidden; the docked windows and the animation go as with a tray; no balloon.
+  EXPECT_TRUE(main_->isVisible());
+  EXPECT_TRUE(main_->windowState() & Qt::WindowMinimized);
+  EXPECT_FALSE(Visible(ids::kStationPanel, ids::kStationPanelUnit));
+  EXPECT_FALSE(Visible(ids::kDetails, ids::kDetailsUnit));
+  EXPECT_FALSE(State().mainAnimation.IsValid());
+  EXPECT_EQ(CurrentTrayRecord().flags & kTrayFlagInfo, 0u);
+  // Back from the taskbar: with its animation, as from the tray.
+  main_->showNormal();
+  EXPECT_TRUE(State().mainAnimation.IsValid());
+
+  // A right click on the Main window opens the tray's menu, only while there is no tray.
+  QMenu* menu = ui::FindMenu(ids::kMainWindow, ids::main::kMenu);
+  ASSERT_NE(menu, nullptr);
+  auto rightClick = [&] {
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(120, 60),
+                            main_->mapToGlobal(QPoint(120, 60)));
+    QCoreApplication::sendEvent(main_, &event);
+  };
+  rightClick();
+  EXPECT_TRUE(menu->isVisible());
+  menu->hide();
+  shell_.available = true;
+  rightClick();
+  EXPECT_FALSE(menu->isVisible());
+
+  // Hidden in a tray that then goes away: back on the taskbar, minimised.
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kZuixiao, ui::kEventClicked);
+  ASSERT_FALSE(main_->isVisible());
+  TrayHostChanged();
+  EXPECT_FALSE(main_->isVisible());  // the tray is still there
+  shell_.available = false;
+  TrayHostChanged();
+  EXPECT_TRUE(main_->isVisible());
+  EXPECT_TRUE(main_->windowState() & Qt::WindowMinimized);
+  RestoreMainWindow();
+  EXPECT_FALSE(main_->windowState() & Qt::WindowMinimized);
+  EXPECT_TRUE(State().mainAnimation.IsValid());
+}
+
+// A second start on the same page folder asks the first to show itself and gives way.
+TEST(SingleInstance, ASecondClaimOnTheFolderAsksTheFirstToShowAndGivesWay) {
+  QTemporaryDir first, other;
+  const std::string folder = first.path().toStdString() + "/";
+  int shown = 0;
+  ASSERT_TRUE(ClaimSingleInstance(folder, [&] { ++shown; }));
+  EXPECT_FALSE(ClaimSingleInstance(folder, [] { ADD_FAILURE() << "the second one serves"; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown == 1; }, 5000));
+  EXPECT_TRUE(ClaimSingleInstance(other.path().toStdString() + "/", [] {}));
+  EXPECT_TRUE(ClaimSingleInstance("", [] {}));  // no folder, nothing shared
 }
 
 TEST_F(Tray, TheCloseButtonRemovesTheIconBeforeTheWindowGoes) {

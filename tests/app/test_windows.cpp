@@ -2,9 +2,14 @@
 // exit, and a screenshot of every window for the README.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QPainter>
 #include <QPointer>
+#include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -54,6 +59,12 @@ class ProgramWindows : public ::testing::Test {
     radio::SetSystemVolumeMaker(nullptr);
     delete main_.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  // Loads the windows the Main window does not load itself.
+  void LoadEveryWindow() {
+    ui::SetProperty(ids::kBoard, ids::kBoardUnit, kVisible, true);
+    ui::LoadWindow(ids::kDetails, main_);
+    ui::LoadWindow(ids::kRequestForm, ui::FindWindow(ids::kBoard));
   }
   static bool Visible(uint32_t window, uint32_t unit) {
     return ui::GetProperty(window, unit, kVisible).toBool();
@@ -125,10 +136,11 @@ TEST_F(ProgramWindows, TheDetailsAndTheAnimationDockOnTheLeftAndOverTheWindow) {
   QWidget* animation = app::State().mainAnimation.GetHandle();
   ASSERT_NE(animation, nullptr);
   EXPECT_EQ(animation->pos(), QPoint(618, 215));
-  // Left of the screen's edge the docked places go negative, not clamped.
+  // Near the screen's left edge the card would be mostly off screen: it docks on the right.
   ASSERT_TRUE(ui::SetInt(ids::kMainWindow, ids::kMainWindowUnit, kLeft, 100));
   QCoreApplication::processEvents();
-  EXPECT_EQ(ui::GetInt(ids::kDetails, ids::kDetailsUnit, kLeft), 100 - 450 + 9);
+  EXPECT_EQ(ui::GetInt(ids::kDetails, ids::kDetailsUnit, kLeft), 100 + 400 - 9);
+  EXPECT_EQ(ui::GetInt(ids::kDetails, ids::kDetailsUnit, kTop), 50);
 }
 
 TEST_F(ProgramWindows, SongRequestButtonTogglesTheBoard) {
@@ -225,9 +237,7 @@ TEST_F(ProgramWindows, Screenshots) {
   const QString dir = qEnvironmentVariable("SONARO_BINARY_DIR", QStringLiteral(".")) +
                       QStringLiteral("/screenshots");
   ASSERT_TRUE(QDir().mkpath(dir));
-  ui::SetProperty(ids::kBoard, ids::kBoardUnit, kVisible, true);
-  ui::LoadWindow(ids::kDetails, main_);
-  ui::LoadWindow(ids::kRequestForm, ui::FindWindow(ids::kBoard));
+  LoadEveryWindow();
   const struct {
     uint32_t id;
     const char* file;
@@ -242,5 +252,110 @@ TEST_F(ProgramWindows, Screenshots) {
     const QImage image = widget->grab().toImage();
     EXPECT_EQ(image.size(), widget->size());
     EXPECT_TRUE(image.save(dir + QLatin1Char('/') + QLatin1String(window.file))) << window.file;
+  }
+}
+
+// What Orca reads: every control one can reach or click says what it is.
+TEST_F(ProgramWindows, EveryControlTellsAScreenReaderWhatItIs) {
+  LoadEveryWindow();
+  using ui::Kind;
+  int named = 0;
+  for (const ui::WindowSpec& window : app::Catalogue()) {
+    if (!ui::FindWindow(window.windowId)) continue;  // the Update window checks and goes
+    for (const ui::ControlSpec& control : window.controls) {
+      const Kind kind = control.kind;
+      if (kind != Kind::Button && kind != Kind::ImageButton && kind != Kind::SuperButton &&
+          kind != Kind::EditBox && kind != Kind::TreeBox && kind != Kind::ListView) {
+        continue;
+      }
+      QWidget* widget = ui::ControlWidget(window.windowId, control.unitId);
+      ASSERT_NE(widget, nullptr) << control.name;
+      QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(widget);
+      ASSERT_NE(spoken, nullptr) << control.name;
+      EXPECT_FALSE(spoken->text(QAccessible::Name).trimmed().isEmpty()) << control.name;
+      ++named;
+    }
+  }
+  EXPECT_GE(named, 24);
+  auto name = [](uint32_t window, uint32_t unit) {
+    return QAccessible::queryAccessibleInterface(ui::ControlWidget(window, unit))
+        ->text(QAccessible::Name);
+  };
+  EXPECT_EQ(name(ids::kMainWindow, ids::main::kZuixiao), QStringLiteral("最小化"));
+  EXPECT_EQ(name(ids::kMainWindow, ids::main::kDiantaidaohang), QStringLiteral("电台列表"));
+  EXPECT_EQ(name(ids::kRequestForm, ids::request::kHelp), QStringLiteral("点击查看帮助"));
+  // A caption the program changes is what is said then.
+  ui::SetText(ids::kDetails, ids::details::kSongTitle, GbkFromUtf8("月亮河"));
+  EXPECT_EQ(name(ids::kDetails, ids::details::kSongTitle), QStringLiteral("月亮河"));
+}
+
+// Every caption is drawn as its control draws it, without the control's clipping: no ink may
+// fall outside the control's box, nor on another control that shows something; and no control
+// covers a page.
+TEST_F(ProgramWindows, EveryCaptionFitsItsBoxWithoutOverlap) {
+  LoadEveryWindow();
+  constexpr int kMargin = 40;
+  for (const ui::WindowSpec& window : app::Catalogue()) {
+    QWidget* top = ui::FindWindow(window.windowId);
+    if (!top) continue;
+    std::vector<QRect> content;  // boxes of the controls that show something
+    for (QWidget* child : top->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      auto* label = qobject_cast<QLabel*>(child);
+      if (!child->isWindow() && child->isVisibleTo(top) &&
+          !(label && label->text().isEmpty() && !label->pixmap()))
+        content.push_back(child->geometry());
+    }
+    for (auto* label : top->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+      if (label->text().trimmed().isEmpty() || !label->isVisibleTo(top)) continue;
+      QImage canvas(label->size() + QSize(2 * kMargin, 2 * kMargin),
+                    QImage::Format_ARGB32_Premultiplied);
+      canvas.fill(Qt::transparent);
+      {
+        QPainter painter(&canvas);
+        painter.setFont(label->font());
+        const int flags =
+            int(label->alignment()) | Qt::TextDontClip | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        label->style()->drawItemText(&painter, label->contentsRect().translated(kMargin, kMargin),
+                                     flags, label->palette(), true, label->text(),
+                                     QPalette::WindowText);
+      }
+      QRect ink;
+      for (int y = 0; y < canvas.height(); ++y) {
+        for (int x = 0; x < canvas.width(); ++x) {
+          if (qAlpha(canvas.pixel(x, y)) > 64) ink |= QRect(x, y, 1, 1);
+        }
+      }
+      ASSERT_FALSE(ink.isEmpty()) << label->objectName().toStdString();
+      const QRect box = label->geometry();
+      const QRect drawn = ink.translated(box.topLeft() - QPoint(kMargin, kMargin));
+      EXPECT_TRUE(box.contains(drawn))
+          << window.name << " " << label->objectName().toStdString() << ": ink " << drawn.x() << ","
+          << drawn.y() << " " << drawn.width() << "x" << drawn.height() << " outside " << box.x()
+          << "," << box.y() << " " << box.width() << "x" << box.height();
+      for (const QRect& other : content) {
+        if (other == box) continue;
+        EXPECT_FALSE(other.intersects(drawn))
+            << window.name << " " << label->objectName().toStdString()
+            << " overlaps the control at " << other.x() << "," << other.y();
+      }
+    }
+    // A page shows whole: nothing lies over a shown browser box.
+    for (const ui::ControlSpec& control : window.controls) {
+      QWidget* box = ui::ControlWidget(window.windowId, control.unitId);
+      if (control.kind != ui::Kind::BrowserBox || !box || !box->isVisibleTo(top)) continue;
+      for (QWidget* other : top->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other != box && !other->isWindow() && other->isVisibleTo(top)) {
+          EXPECT_FALSE(other->geometry().intersects(box->geometry()))
+              << control.name << " lies under " << other->objectName().toStdString();
+        }
+      }
+    }
+    for (auto* button : top->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+      if (button->text().isEmpty()) continue;
+      const QFontMetrics metrics(button->font());
+      EXPECT_LE(metrics.horizontalAdvance(button->text()), button->width())
+          << button->objectName().toStdString();
+      EXPECT_LE(metrics.height(), button->height() + 2) << button->objectName().toStdString();
+    }
   }
 }

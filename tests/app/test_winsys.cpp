@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/winsys/docking.h"
 #include "app/winsys/props.h"
 #include "app/winsys/widgets.h"
 #include "app/winsys/window_system.h"
@@ -128,6 +129,28 @@ TEST(WindowProc, DestructionRunsThroughTheChainOnce) {
 }
 
 // --- named properties -------------------------------------------------------------------------
+
+// Docked windows on a 1024 x 768 area below a 24-pixel panel, beside a 400 x 300 window.
+TEST(Docking, AWindowMostlyOffTheScreenGoesToTheOtherSideOrInside) {
+  using ui::DockSide;
+  const QRect area(0, 24, 1024, 744);
+  auto fit = [&](QRect docked, QPoint mainAt, DockSide side) {
+    return ui::FitDocked(docked, QRect(mainAt, QSize(400, 300)), side, area);
+  };
+  // Fitting, or at most half outside: exactly the docked place, even partly off screen.
+  EXPECT_EQ(fit({300 - 441, 110, 450, 529}, {300, 100}, DockSide::kLeft), QPoint(-141, 110));
+  EXPECT_EQ(fit({-216, 110, 450, 529}, {9, 100}, DockSide::kLeft), QPoint(-216, 110));
+  // The details card on the left, mostly off: on the right, overlapping by the same 9 pixels.
+  EXPECT_EQ(fit({-391, 110, 450, 529}, {50, 100}, DockSide::kLeft), QPoint(441, 110));
+  // The panel on the right, mostly off: on the left, overlapping by 11.
+  EXPECT_EQ(fit({989, 110, 240, 530}, {600, 100}, DockSide::kRight), QPoint(371, 110));
+  // The board below, mostly off the bottom: above, overlapping by 11.
+  EXPECT_EQ(fit({610, 689, 381, 251}, {600, 400}, DockSide::kBelow), QPoint(610, 160));
+  // Neither side fits (a window as wide as the screen): moved inside, top edge first.
+  EXPECT_EQ(fit({-441, 600, 450, 529}, {0, 590}, DockSide::kLeft), QPoint(0, 239));
+  EXPECT_EQ(ui::FitDocked({-1000, 0, 2000, 100}, {0, 0, 400, 300}, DockSide::kLeft, area),
+            QPoint(0, 24));
+}
 
 TEST(NamedProperties, UnsetReadsZeroAndRemovalForgets) {
   QWidget widget;

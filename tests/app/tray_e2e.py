@@ -16,63 +16,15 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
 import pyatspi  # noqa: E402
-from desktop import CLOSE_BUTTON, Failure, Program, check, log, wait_until, xdotool  # noqa: E402
+from desktop import (BODY, CLOSE_BUTTON, MINIMISE, Failure, Program, check,  # noqa: E402
+                     click_at, click_in_main, log, run, shown, wait_until, windows_of, xdotool)
 
 ROOT_COLOUR = (0x3a, 0x6e, 0xa5)
 
-# Window sizes from the catalogue; each names one window of the program.
-SIZES = {
-    'main': (400, 300),
-    'panel': (240, 530),
-    'board': (381, 251),
-    'details': (450, 529),
-    'animation': (219, 101),
-}
 # Button centres in the Main window, from the catalogue.
-MINIMISE = (306 + 9, 24 + 9)     # zuixiao
 STATIONS = (279 + 45, 211 + 20)  # diantaidaohang
 REQUEST = (269 + 45, 235 + 20)   # diange
 BOARD_LIST = (18 + 171, 83 + 64)  # the board's list, in the board
-BODY = (120, 60)                 # a point of the Main window's body with no control on it
-
-
-def run(*args):
-    return subprocess.run([str(a) for a in args], capture_output=True, text=True).stdout
-
-
-def geometry(window):
-    """(x, y, width, height, viewable) of a window from xwininfo, or None once it is gone."""
-    out = run('xwininfo', '-id', window)
-    values = {}
-    for key, name in (('x', 'Absolute upper-left X'), ('y', 'Absolute upper-left Y'),
-                      ('w', 'Width'), ('h', 'Height')):
-        m = re.search(r'%s:\s+(-?\d+)' % name, out)
-        if not m:
-            return None
-        values[key] = int(m.group(1))
-    return (values['x'], values['y'], values['w'], values['h'], 'IsViewable' in out)
-
-
-def windows_of(pid):
-    """The program's windows by name: (x, y) of the viewable one of each size, else the
-    position of a hidden one with the flag False; names without a window are left out."""
-    found = {}
-    try:
-        ids = xdotool('search', '--pid', pid).split()
-    except subprocess.CalledProcessError:
-        ids = []
-    for window in ids:
-        g = geometry(window)
-        if g is None:
-            continue
-        for name, size in SIZES.items():
-            if (g[2], g[3]) == size and (name not in found or g[4]):
-                found[name] = (g[0], g[1], g[4])
-    return found
-
-
-def shown(pid):
-    return {name: (x, y) for name, (x, y, viewable) in windows_of(pid).items() if viewable}
 
 
 def pixel(image, x, y):
@@ -143,17 +95,6 @@ def accessible_texts(app, roles):
     return names
 
 
-def click_at(x, y, button=1):
-    xdotool('mousemove', x, y)
-    time.sleep(0.15)
-    xdotool('click', button)
-
-
-def click_in_main(program, point):
-    mx, my = shown(program.proc.pid)['main']
-    click_at(mx + point[0], my + point[1])
-
-
 def tip_shown(program, tray):
     """Hovers the icon and waits for its tooltip; the tooltip's text or None."""
     x, y, w, h = tray.icon(program.proc.pid)
@@ -186,10 +127,12 @@ def docked(program, names):
     """Whether the named windows sit where the Main window's docking puts them."""
     seen = shown(program.proc.pid)
     mx, my = seen['main']
+    # The details dock on the left, or on the right where more than half would be off screen.
+    details_left = mx - 450 + 9 if mx - 450 + 9 >= -225 else mx + 400 - 9
     places = {
         'panel': (mx + 400 - 11, my + 10),
         'board': (mx + 10, my + 300 - 11),
-        'details': (mx - 450 + 9, my + 10),
+        'details': (details_left, my + 10),
         'animation': (mx + 18, my + 175),
     }
     return all(seen.get(name) == places[name] for name in names)
@@ -232,7 +175,9 @@ def first_run(args, tray):
         click_at(bx + BOARD_LIST[0], by + BOARD_LIST[1])
         check(wait_until(lambda: 'details' in shown(pid), 10), 'a click in the list shows the '
               'details')
-        check(docked(program, ['details']), 'the details sit at (M.left - 441, M.top + 10)')
+        check(docked(program, ['details']), 'the details sit at (M.left + 391, M.top + 10): on the '
+              'left they would be mostly off screen')
+        check(shown(pid)['details'] == (mx + 391, my + 10), 'the details moved to the right')
 
         # Dragging the Main window drags the panel, the board and the details along.
         drag_main(program, 430, 20)

@@ -1,18 +1,24 @@
-// Message boxes, the browser, pending messages and worker threads.
+// Message boxes, the browser, pending messages and background work.
 #include "services/facilities.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
 #include <future>
+#include <optional>
 #include <thread>
 
+#include "services/core/background.h"
+#include "services/core/webget.h"
+#include "services/loopback_server.h"
 #include "services/message_recorder.h"
 
 namespace sonaro {
@@ -170,14 +176,47 @@ TEST(LetPendingMessagesRun, RunsWhatIsWaitingAndReturns) {
   EXPECT_EQ(ran, 2);
 }
 
-TEST(StartWorkerThread, RunsTheRoutineOnAnotherThread) {
-  // The thread is detached: it owns what it touches.
-  auto ran = std::make_shared<std::promise<std::thread::id>>();
-  auto future = ran->get_future();
-  EXPECT_TRUE(StartWorkerThread([ran] { ran->set_value(std::this_thread::get_id()); }));
-  ASSERT_EQ(future.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-  EXPECT_NE(future.get(), std::this_thread::get_id());
-  EXPECT_FALSE(StartWorkerThread(nullptr));
+TEST(RunInBackground, WorksOffTheGuiThreadAndAnswersOnItWhileTheContextLives) {
+  const auto gui = std::this_thread::get_id();
+  std::thread::id worker;
+  std::optional<std::thread::id> answeredOn;
+  QObject context;
+  RunInBackground(
+      &context, [&] { return worker = std::this_thread::get_id(), 42; },
+      [&](int result) { answeredOn = result == 42 ? std::this_thread::get_id() : gui; });
+  EXPECT_FALSE(answeredOn);  // never before the call returns
+  ASSERT_TRUE(QTest::qWaitFor([&] { return answeredOn.has_value(); }, 30000));
+  EXPECT_NE(worker, gui);
+  EXPECT_EQ(*answeredOn, gui);
+
+  // A context gone before the answer: the work runs, the answer is dropped.
+  auto gone = std::make_unique<QObject>();
+  std::promise<void> worked;
+  bool answered = false;
+  RunInBackground(
+      gone.get(), [&] { return worked.set_value(), 0; }, [&](int) { answered = true; });
+  worked.get_future().wait();
+  gone.reset();
+  QTest::qWait(200);
+  EXPECT_FALSE(answered);
+}
+
+TEST(RunInBackground, StoppingEndsAFetchFromASilentHostAtOnceAndDropsItsAnswer) {
+  testing::LoopbackServer silent([](const std::string&) { return std::nullopt; });
+  QObject context;
+  bool answered = false;
+  RunInBackground(
+      &context, [&] { return WebGet(silent.Url("/"), PageFetchOptions()); },
+      [&](const Bytes&) { answered = true; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !silent.Requests().empty(); }, 10000));
+  QElapsedTimer timer;
+  timer.start();
+  StopBackgroundWork();  // the fetch alone would wait 60 s
+  EXPECT_LT(timer.elapsed(), 5000);
+  QTest::qWait(100);
+  EXPECT_FALSE(answered);
+  EXPECT_EQ(WebGet(silent.Url("/"), PageFetchOptions()), "");  // later fetches fail at once
+  AllowBackgroundWork();
 }
 
 }  // namespace

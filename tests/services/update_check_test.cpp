@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QDesktopServices>
+#include <QTest>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
@@ -66,6 +67,13 @@ class UpdateCheck : public ::testing::Test {
     EXPECT_EQ(SetUpUpdateWindow(state_), G("当前版本：2.0"));
   }
 
+  // One check, run to its answer as the Update window runs it.
+  void Check() {
+    bool answered = false;
+    CheckForUpdate(state_, settings_, &context_, [&] { answered = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }, 30000));
+  }
+
   void TearDown() override {
     releaser_.set_value();
     server_.reset();
@@ -123,13 +131,14 @@ class UpdateCheck : public ::testing::Test {
   std::unique_ptr<testing::LoopbackServer> server_;
   UpdateSettings settings_;
   UpdateState state_;
+  QObject context_;
 };
 
 TEST_F(UpdateCheck, SaysThereIsNoUpdateForTheSameOrAnOlderVersion) {
   for (const char* latest : {"2.0", "2.00000005", "1.9", "2.", "", "abc"}) {
     MessageRecorder recorder;
     ServeOffer(latest, Url("/setup.exe"), "下载文件");
-    CheckForUpdate(state_, settings_);
+    Check();
     ExpectNoUpdateSaid(recorder);
     EXPECT_EQ(state_.downloadAddress, "") << latest;
   }
@@ -140,13 +149,13 @@ TEST_F(UpdateCheck, SaysThereIsNoUpdateWithoutAPageOrBlock) {
   {
     MessageRecorder recorder;
     ServePage("", "<p>最新版=9.0</p><p>下载地址=x</p><p>下载方式=打开网页</p>");
-    CheckForUpdate(state_, settings_);
+    Check();
     ExpectNoUpdateSaid(recorder);
   }
   {
     MessageRecorder recorder;
     settings_.pageAddress = "http://127.0.0.1:" + std::to_string(testing::UnusedPort()) + "/";
-    CheckForUpdate(state_, settings_);
+    Check();
     ExpectNoUpdateSaid(recorder);
   }
 }
@@ -155,7 +164,7 @@ TEST_F(UpdateCheck, AsksWithTheVersionsAndNotes) {
   MessageRecorder recorder({kIdNo});
   ServeOffer("2.1", "http://example.invalid/new.html", "打开网页",
              "<p>修正错误</p><p>加快<b>速度</b></p>");
-  CheckForUpdate(state_, settings_);
+  Check();
   ASSERT_EQ(recorder.Shown().size(), 1u);
   EXPECT_EQ(recorder.Shown()[0].text,
             G("当前版本：2.0\r\n最新版本：2.1\r\n更新内容：\r\n修正错误加快<b>速度</b>"));
@@ -170,12 +179,12 @@ TEST_F(UpdateCheck, OpensTheDownloadPageWhenTheUserAgrees) {
   {
     MessageRecorder recorder({kIdNo});
     ServeOffer("3", "http://example.invalid/new.html", "打开网页");
-    CheckForUpdate(state_, settings_);
+    Check();
   }
   EXPECT_TRUE(catcher.opened.isEmpty());
   {
     MessageRecorder recorder({kIdYes});
-    CheckForUpdate(state_, settings_);
+    Check();
     EXPECT_EQ(recorder.Shown().size(), 1u);
   }
   QDesktopServices::unsetUrlHandler("http");
@@ -187,7 +196,7 @@ TEST_F(UpdateCheck, DownloadsTheFileIntoTheFolderWhenTheUserAgrees) {
   MessageRecorder recorder({kIdYes});
   ServeFile("/files/setup.exe", std::string("MZ\0\x01new", 6));
   ServeOffer("2.1", Url("/files/setup.exe"), "下载文件");
-  CheckForUpdate(state_, settings_);
+  Check();
   ASSERT_TRUE(recorder.WaitFor(2));
   auto shown = recorder.Shown();
   EXPECT_EQ(shown[1].text, G("新版本已下载到：\r\n") + folder_.string() + "/setup.exe");
@@ -201,7 +210,7 @@ TEST_F(UpdateCheck, NamesTheFileAfterTheLastSegmentOfAnAddressEndingInSlash) {
   MessageRecorder recorder({kIdYes});
   ServeFile("/files/setup/", "bytes");
   ServeOffer("2.1", Url("/files/setup/"), "下载文件");
-  CheckForUpdate(state_, settings_);
+  Check();
   ASSERT_TRUE(recorder.WaitFor(2));
   EXPECT_EQ(recorder.Shown()[1].text, G("新版本已下载到：\r\n") + folder_.string() + "/setup");
   EXPECT_EQ(Read(folder_ / "setup"), "bytes");
@@ -210,7 +219,7 @@ TEST_F(UpdateCheck, NamesTheFileAfterTheLastSegmentOfAnAddressEndingInSlash) {
 TEST_F(UpdateCheck, SavesAnErrorPageLikeAnyOtherBody) {
   MessageRecorder recorder({kIdYes});
   ServeOffer("2.1", Url("/gone.exe"), "下载文件");
-  CheckForUpdate(state_, settings_);
+  Check();
   ASSERT_TRUE(recorder.WaitFor(2));
   EXPECT_EQ(Read(folder_ / "gone.exe"), "<html>not here</html>");
 }
@@ -219,14 +228,14 @@ TEST_F(UpdateCheck, SaysTheDownloadFailedForAnUnreachableAddress) {
   MessageRecorder recorder({kIdYes});
   ServeOffer("2.1", "http://127.0.0.1:" + std::to_string(testing::UnusedPort()) + "/setup.exe",
              "下载文件");
-  CheckForUpdate(state_, settings_);
+  Check();
   ExpectDownloadFailed(recorder);
 }
 
 TEST_F(UpdateCheck, SaysTheDownloadFailedWhenTheTransferBreaksOff) {
   MessageRecorder recorder({kIdYes});
   ServeOffer("2.1", Url("/broken.exe"), "下载文件");
-  CheckForUpdate(state_, settings_);
+  Check();
   ExpectDownloadFailed(recorder);
 }
 
@@ -234,7 +243,7 @@ TEST_F(UpdateCheck, SaysTheDownloadFailedForAnEmptyBody) {
   MessageRecorder recorder({kIdYes});
   ServeFile("/empty.exe", "");
   ServeOffer("2.1", Url("/empty.exe"), "下载文件");
-  CheckForUpdate(state_, settings_);
+  Check();
   ExpectDownloadFailed(recorder);
 }
 
@@ -242,7 +251,7 @@ TEST_F(UpdateCheck, SaysTheDownloadFailedForANameThatCannotBeAFile) {
   MessageRecorder recorder({kIdYes});
   ServeFile("/setup.exe?v=2", "bytes");
   ServeOffer("2.1", Url("/setup.exe?v=2"), "下载文件");
-  CheckForUpdate(state_, settings_);
+  Check();
   ExpectDownloadFailed(recorder);
   EXPECT_EQ(RequestsFor("/setup.exe?v=2"), 1u);
 }
@@ -251,7 +260,7 @@ TEST_F(UpdateCheck, DoesNothingForAnotherMode) {
   MessageRecorder recorder({kIdYes});
   ServeFile("/setup.exe", "bytes");
   ServeOffer("2.1", Url("/setup.exe"), "下载文件 ");
-  CheckForUpdate(state_, settings_);
+  Check();
   // Give a wrongly started worker time to show itself.
   EXPECT_FALSE(recorder.WaitFor(2, 500ms));
   EXPECT_EQ(recorder.Shown().size(), 1u);
@@ -261,11 +270,11 @@ TEST_F(UpdateCheck, DoesNothingForAnotherMode) {
 TEST_F(UpdateCheck, AWorkerGoesOnWithItsOwnCopyOfTheAddress) {
   MessageRecorder recorder({kIdYes, kIdNo});
   ServeOffer("2.1", Url("/slow/first.exe"), "下载文件");
-  CheckForUpdate(state_, settings_);
+  Check();
   // The worker is now waiting for its file; a later check finds another address.
   while (RequestsFor("/slow/first.exe") == 0) LetPendingMessagesRun();
   ServeOffer("2.2", Url("/second.exe"), "下载文件");
-  CheckForUpdate(state_, settings_);
+  Check();
   EXPECT_EQ(state_.downloadAddress, Url("/second.exe"));
   releaser_.set_value();
   releaser_ = std::promise<void>();

@@ -1,10 +1,12 @@
 """Shared pieces of the end-to-end drivers: logging and checks, the ear on the null sink's
-monitor, the pointer, and the real program found and driven over accessibility.
+monitor, the pointer, the program's windows read from X, and the real program found and driven
+over accessibility.
 
 Drivers run inside headless_desktop.sh and import this module from tests/support.
 """
 import math
 import os
+import re
 import socket
 import struct
 import subprocess
@@ -16,6 +18,10 @@ import pyatspi
 
 MAIN_TITLE = 'SonaroQuillboard'
 CLOSE_BUTTON = (344 + 14, 24 + 9)  # 关闭按钮, centre, in the Main window
+MINIMISE = (306 + 9, 24 + 9)       # zuixiao, centre, in the Main window
+BODY = (120, 60)                   # a point of the Main window's body with no control on it
+# The Main window's menu: the tray icon's, or where no tray shows one, the Main window's own.
+MENU_LABELS = ['关于Nocturo', '提交建议', '检查更新', '我要点歌', '退出']
 
 
 def log(*args):
@@ -228,6 +234,92 @@ class Monitor:
 def xdotool(*args):
     return subprocess.run(['xdotool'] + [str(a) for a in args], check=True,
                           capture_output=True, text=True).stdout
+
+
+# Window sizes from the catalogue; each names one window of the program.
+SIZES = {
+    'main': (400, 300),
+    'panel': (240, 530),
+    'board': (381, 251),
+    'details': (450, 529),
+    'animation': (219, 101),
+    'update': (286, 207),
+}
+
+
+def run(*args):
+    return subprocess.run([str(a) for a in args], capture_output=True, text=True).stdout
+
+
+def geometry(window):
+    """(x, y, width, height, viewable) of a window from xwininfo, or None once it is gone."""
+    out = run('xwininfo', '-id', window)
+    values = {}
+    for key, name in (('x', 'Absolute upper-left X'), ('y', 'Absolute upper-left Y'),
+                      ('w', 'Width'), ('h', 'Height')):
+        m = re.search(r'%s:\s+(-?\d+)' % name, out)
+        if not m:
+            return None
+        values[key] = int(m.group(1))
+    return (values['x'], values['y'], values['w'], values['h'], 'IsViewable' in out)
+
+
+def _windows_by_name(pid):
+    """{name: (window id, geometry)}: the viewable window of each size, else a hidden one."""
+    found = {}
+    try:
+        ids = xdotool('search', '--pid', pid).split()
+    except subprocess.CalledProcessError:
+        ids = []
+    for window in ids:
+        g = geometry(window)
+        if g is None:
+            continue
+        for name, size in SIZES.items():
+            if (g[2], g[3]) == size and (name not in found or g[4]):
+                found[name] = (window, g)
+    return found
+
+
+def windows_of(pid):
+    """The program's windows by name: (x, y) of the viewable one of each size, else the
+    position of a hidden one with the flag False; names without a window are left out."""
+    return {name: (g[0], g[1], g[4]) for name, (_, g) in _windows_by_name(pid).items()}
+
+
+def window_id(pid, name):
+    """The X id of the program's window of that name, or None."""
+    return _windows_by_name(pid).get(name, (None,))[0]
+
+
+def iconic(window):
+    """Whether the window manager keeps the window iconic (minimised to the taskbar)."""
+    return 'window state: Iconic' in run('xprop', '-id', window, 'WM_STATE')
+
+
+def shown(pid):
+    return {name: (x, y) for name, (x, y, viewable) in windows_of(pid).items() if viewable}
+
+
+def click_at(x, y, button=1):
+    xdotool('mousemove', x, y)
+    time.sleep(0.15)
+    xdotool('click', button)
+
+
+def click_in_main(program, point, button=1):
+    mx, my = shown(program.proc.pid)['main']
+    click_at(mx + point[0], my + point[1], button)
+
+
+def choose_from_body_menu(program, label):
+    """Pops up the menu with a right click on the Main window's body (it is there only where no
+    tray shows the icon) and chooses label with the keyboard."""
+    click_in_main(program, BODY, button=3)
+    time.sleep(0.5)
+    for _ in range(MENU_LABELS.index(label) + 1):
+        xdotool('key', 'Down')
+    xdotool('key', 'Return')
 
 
 def walk(node):

@@ -18,7 +18,7 @@ headless_start() {
   for _ in 1 2 3 4 5; do
     display=":$((100 + RANDOM % 800))"
     [[ -e "/tmp/.X11-unix/X${display#:}" ]] && continue
-    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     HEADLESS_XVFB_PID=$!
     for _ in $(seq 50); do DISPLAY="$display" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     DISPLAY="$display" xdpyinfo >/dev/null 2>&1 && break

@@ -2,9 +2,12 @@
 # A private headless desktop for driving the real program from outside: a virtual X server, a
 # D-Bus session with the accessibility bus (to find and read widgets), and a PulseAudio daemon
 # with a null sink (to hear what plays), all with a private HOME. Runs a Python driver in it.
-#   headless_desktop.sh <driver.py> <program> [driver arguments...]
-# The driver gets --program <program> --work <private folder> and the arguments.
+#   headless_desktop.sh [--wm] <driver.py> <program> [driver arguments...]
+# The driver gets --program <program> --work <private folder> and the arguments. With --wm the
+# desktop has a window manager (openbox), which keeps minimised windows iconic.
 set -euo pipefail
+wm=0
+[[ "$1" == --wm ]] && { wm=1; shift; }
 driver="$1"; program="$2"; shift 2
 work="$(mktemp -d /tmp/sonaro-desktop-XXXXXX)"
 pids=()
@@ -22,11 +25,31 @@ export HOME="$work" XDG_RUNTIME_DIR="$work/run"
 unset XDG_CACHE_HOME
 
 # The server picks a free display itself: other tests may run X servers at the same time.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+# -noreset: by default it resets when its last client leaves (the readiness probe below) and
+# turns clients away meanwhile.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.05; done
 export DISPLAY=":$(head -1 "$work/display")"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+if ((wm)); then
+  # Start openbox again should it fail, until it manages the screen (it names itself on the root
+  # window then).
+  wm_pid=""
+  for _ in $(seq 100); do
+    if [[ -z "$wm_pid" ]] || ! kill -0 "$wm_pid" 2>/dev/null; then
+      openbox --sm-disable >/dev/null 2>&1 &
+      wm_pid=$!
+    fi
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.05
+  done
+  pids+=("$wm_pid")
+  if ! kill -0 "$wm_pid" 2>/dev/null; then
+    echo "headless_desktop.sh: openbox did not start" >&2
+    exit 1
+  fi
+fi
 
 eval "$(dbus-launch --sh-syntax)"
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
