@@ -13,7 +13,7 @@
 #include "radio/volume_knob.h"
 #include "services/core/gbk.h"
 #include "services/facilities.h"
-#include "sonaro_config.h"
+#include "services/service_host.h"
 
 namespace sonaro::app {
 
@@ -124,8 +124,8 @@ void OnStationPanelCreated(const ui::Event&) {
   Dock(ids::kStationPanel, ids::kStationPanelUnit, left + width - 11, top + 10,
        ui::DockSide::kRight);
   // 4. The advert box shows the service host's advert page.
-  const std::string address = std::string("http://") + config::kServiceHost + "/gg/gg/gg.html";
-  ui::SetText(ids::kStationPanel, ids::panel::kAdvertBox, address, ui::prop::kAddress);
+  ui::SetText(ids::kStationPanel, ids::panel::kAdvertBox,
+              services::ServiceAddress("/gg/gg/gg.html"), ui::prop::kAddress);
 }
 
 void OnStationsToggle(const ui::Event&) { Toggle(ids::kStationPanel, ids::kStationPanelUnit); }

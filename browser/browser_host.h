@@ -109,13 +109,13 @@ class BrowserHost {
   void RecordHandler(int slot, ControlHandler handler);
 
   QPointer<QWidget> window_;
-  QWidget* handle_ = nullptr;  // the handle as created, kept even once the window is gone
+  QPointer<QWidget> handle_;  // the handle as created; a window that is gone reads as none
   int width_ = 0, height_ = 0, left_ = 0, top_ = 0;
   int visible_ = 0;
   int identifier_ = 0;
   int disabled_ = 0;
   int assignedIdentifier_ = 0;
-  QWidget* lastResult_ = nullptr;
+  QPointer<QWidget> lastResult_;
   int creationLeft_ = 0, creationTop_ = 0, creationWidth_ = 0, creationHeight_ = 0;
 };
 

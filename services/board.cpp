@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -53,21 +54,43 @@ DedicationRow RowFromFeed(const XmlDoc& feed, int record) {
   return row;
 }
 
-int RemoveDuplicateWishes() {
-  // One pass over the held rows: each refresh scans the whole list, so a lookup per cell
-  // would dominate the refresh of a long-running board.
-  const std::vector<Text> wishes =
-      ui::ListColumnTexts(ids::kBoard, ids::board::kList, column::kWishes);
-  std::unordered_set<std::string_view> seen;
-  seen.reserve(wishes.size());
-  int removed = 0;
-  for (size_t i = 0; i < wishes.size(); ++i) {
-    if (!seen.insert(wishes[i]).second) {
-      ui::ListRemoveRow(ids::kBoard, ids::board::kList, int(i) - removed);
-      ++removed;
-    }
+namespace {
+
+// The wishes texts the list holds, kept from one refresh to the next so that a refresh costs
+// what the feed brings, not what the list holds. Made again from the list whenever the list is
+// another one or its row count is not the one left here (rows were taken out or put in by other
+// means).
+struct ListedWishes {
+  QPointer<QObject> list;
+  int rows = -1;
+  std::unordered_set<Text> texts;
+};
+
+ListedWishes& Listed() {
+  static ListedWishes listed;
+  return listed;
+}
+
+}  // namespace
+
+int AppendNewDedications(const std::vector<DedicationRow>& rows) {
+  ListedWishes& listed = Listed();
+  QObject* list = ui::FindControl(ids::kBoard, ids::board::kList);
+  if (!list) return 0;
+  if (listed.list != list || listed.rows != ui::ListRowCount(ids::kBoard, ids::board::kList)) {
+    const std::vector<Text> texts =
+        ui::ListColumnTexts(ids::kBoard, ids::board::kList, column::kWishes);
+    listed.texts = std::unordered_set<Text>(texts.begin(), texts.end());
+    listed.list = list;
   }
-  return removed;
+  int appended = 0;
+  for (const DedicationRow& row : rows) {
+    if (!listed.texts.insert(row[column::kWishes]).second) continue;
+    ui::ListAddRow(ids::kBoard, ids::board::kList, row);
+    ++appended;
+  }
+  listed.rows = ui::ListRowCount(ids::kBoard, ids::board::kList);
+  return appended;
 }
 
 void OnBoardCreated(const ui::Event&) {
@@ -98,11 +121,15 @@ struct RefreshResult {
 RefreshResult FetchRefresh(const Text& feedAddress, const Text& announcementAddress,
                            const WebGetOptions& options) {
   RefreshResult result;
-  const Bytes feed = WebGet(feedAddress, options);
-  result.announcement = WebGet(announcementAddress, options);
+  WebGetOptions capped = options;
+  capped.maxBytes = std::min(options.maxBytes, kMaxFeedBytes);
+  const Bytes feed = WebGet(feedAddress, capped);
+  capped.maxBytes = std::min(options.maxBytes, kMaxAnnouncementBytes);
+  result.announcement = WebGet(announcementAddress, capped);
   XmlDoc doc;
   doc.Load(feed);
   const auto records = doc.ChildCount("@1/");
+  if (records < 0 || size_t(records) > kMaxFeedRecords) return result;
   result.rows.reserve(records);
   for (int i = 1; i <= int(records); ++i) result.rows.push_back(RowFromFeed(doc, i));
   doc.Release();
@@ -131,10 +158,7 @@ void OnBoardRefresh(const ui::Event&) {
         g_refreshing = nullptr;
         if (QWidget* shown = ui::FindWindow(ids::kBoard)) shown->repaint();
         ui::SetText(ids::kBoard, ids::board::kAnnouncement, TextFromBytes(result.announcement));
-        for (const DedicationRow& row : result.rows) {
-          ui::ListAddRow(ids::kBoard, ids::board::kList, row);
-        }
-        RemoveDuplicateWishes();
+        AppendNewDedications(result.rows);
       });
 }
 

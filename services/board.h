@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "services/core/gbk.h"
 #include "services/core/webget.h"
@@ -26,6 +27,13 @@ inline constexpr int kWishes = 8;          // zhufuyu
 inline constexpr int kDetails = 9;         // "<详情点击查看>"
 }  // namespace column
 
+// What one refresh accepts, generous for a real feed of a few hundred records: a larger feed or
+// announcement counts as one that could not be fetched (no rows are added; the announcement
+// becomes empty).
+inline constexpr size_t kMaxFeedBytes = size_t(4) << 20;
+inline constexpr size_t kMaxFeedRecords = 10'000;
+inline constexpr size_t kMaxAnnouncementBytes = size_t(1) << 20;
+
 // Limits of the refresh's two fetches (the page limits unless a test shortens them); while a
 // silent host keeps a refresh waiting this long, the ticks that come are skipped.
 WebGetOptions& BoardFetchOptions();
@@ -36,9 +44,10 @@ bool BoardRefreshRunning();
 // Record i (from 1) of a loaded feed as a row; missing fields are empty.
 DedicationRow RowFromFeed(const XmlDoc& feed, int record);
 
-// Deletes every list row whose wishes text an earlier row already has (first one stays).
-// Returns how many rows went.
-int RemoveDuplicateWishes();
+// Appends the rows to the list, leaving out every row whose wishes text is listed already or
+// comes earlier among the rows: the list as if all were appended and each later repeat removed.
+// Costs what the rows bring, not what the list holds. Returns how many rows were appended.
+int AppendNewDedications(const std::vector<DedicationRow>& rows);
 
 // Shows a dedication like a greeting card in the details window and plays its song.
 void ShowDedication(const DedicationRow& row);

@@ -11,7 +11,6 @@
 #include "services/facilities.h"
 #include "services/handlers.h"
 #include "services/service_host.h"
-#include "sonaro_config.h"
 
 namespace sonaro::services {
 
@@ -51,31 +50,32 @@ void OnRequestFormCreated(const ui::Event& event) {
               ui::prop::kAddress);
 }
 
-void OnRequestSubmit(const ui::Event&) {
+// The form a press came from: several may be open. The newest when the press did not come from
+// a widget.
+QWidget* PressedForm(const ui::Event& event) {
+  auto* control = qobject_cast<QWidget*>(event.source);
+  return control ? control->window() : ui::FindWindow(ids::kRequestForm);
+}
+
+void OnRequestSubmit(const ui::Event& event) {
+  QWidget* window = PressedForm(event);
+  auto text = [window](uint32_t unit) { return ui::GetWidgetText(ui::ControlIn(window, unit)); };
   browser::FormScripter& form = browser::RequestFormScripter();
   browser::ElementScripter& elements = browser::RequestElementScripter();
   // Nothing is checked or reported: whatever the page lacks is simply not filled, and the
   // boxes are emptied in any case.
-  QPointer<QWidget> box = ui::ControlWidget(ids::kRequestForm, ids::request::kBrowser);
+  QPointer<QWidget> box = qobject_cast<QWidget*>(ui::ControlIn(window, ids::request::kBrowser));
   form.AttachToWindow(box);
-  for (const auto& [field, unit] : kTextFields) {
-    form.SetTextInputByName(field, ui::GetText(ids::kRequestForm, unit));
-  }
+  for (const auto& [field, unit] : kTextFields) form.SetTextInputByName(field, text(unit));
   elements.AttachToPage(nullptr, box);
-  elements.SetValueByName("neirong", 1, ui::GetText(ids::kRequestForm, ids::request::kEdit5));
+  elements.SetValueByName("neirong", 1, text(ids::request::kEdit5));
   form.ClickButtonByCaption(GbkFromUtf8("提交留言"));
-  for (uint32_t unit : kBoxesInOrder) ui::SetText(ids::kRequestForm, unit, {});
+  for (uint32_t unit : kBoxesInOrder) ui::SetWidgetText(ui::ControlIn(window, unit), {});
 }
 
-void OnRequestClose(const ui::Event& event) {
-  // The form whose 关闭 was pressed; the newest one when the press did not come from a widget.
-  auto* button = qobject_cast<QWidget*>(event.source);
-  ui::DestroyWindowLater(button ? button->window() : ui::FindWindow(ids::kRequestForm));
-}
+void OnRequestClose(const ui::Event& event) { ui::DestroyWindowLater(PressedForm(event)); }
 
-void OnRequestHelp(const ui::Event&) {
-  OpenInBrowser(std::string("http://") + config::kHelpHost + kHelpPath);
-}
+void OnRequestHelp(const ui::Event&) { OpenInBrowser(HelpAddress(kHelpPath)); }
 
 // Pressing the "special note" label does nothing.
 void OnRequestNotePressed(const ui::Event&) {}

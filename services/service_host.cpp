@@ -17,6 +17,10 @@ std::string ServiceAddress(std::string_view path) {
   return "http://" + ServiceHost() + std::string(path);
 }
 
+std::string HelpAddress(std::string_view path) {
+  return std::string("http://") + config::kHelpHost + std::string(path);
+}
+
 void OverrideServiceHostForTesting(std::string host) { Override() = std::move(host); }
 
 }  // namespace sonaro::services

@@ -10,6 +10,8 @@ namespace sonaro::services {
 std::string ServiceHost();
 // "http://" + the service host + path.
 std::string ServiceAddress(std::string_view path);
+// "http://" + the help page's host (SONARO_HELP_HOST) + path.
+std::string HelpAddress(std::string_view path);
 // Tests point the program at their own server; an empty name brings the build's host back.
 void OverrideServiceHostForTesting(std::string host);
 

@@ -1,15 +1,19 @@
 #include "services/update_check.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QStandardPaths>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "services/core/background.h"
-
 #include "services/core/files.h"
 #include "services/core/text.h"
 #include "services/core/update_page.h"
 #include "services/facilities.h"
-#include "sonaro_config.h"
+#include "services/service_host.h"
 
 namespace sonaro {
 namespace {
@@ -20,8 +24,10 @@ Text Gbk(const char* utf8) { return GbkFromUtf8(utf8); }
 
 UpdateSettings DefaultUpdateSettings() {
   UpdateSettings settings;
-  settings.pageAddress = Text("http://") + config::kServiceHost + "/gengxin.html";
+  settings.pageAddress = services::ServiceAddress("/gengxin.html");
   settings.folder = ProgramFolder();
+  settings.fallbackFolder =
+      QStandardPaths::writableLocation(QStandardPaths::DownloadLocation).toStdString();
   return settings;
 }
 
@@ -61,22 +67,33 @@ void AnswerUpdatePage(UpdateState& state, const UpdateSettings& settings, const 
     RunInBackground(
         QCoreApplication::instance(),
         [address = state.downloadAddress, folder = settings.folder,
-         fetch = settings.downloadFetch] { return DownloadUpdate(address, folder, fetch); },
+         fallback = settings.fallbackFolder, fetch = settings.downloadFetch] {
+          return DownloadUpdate(address, folder, fallback, fetch);
+        },
         [](const UpdateMessage& message) { MessageBox(message.text, message.style, Gbk("更新")); });
   }
 }
 
-UpdateMessage DownloadUpdate(Text address, std::string folder, WebGetOptions fetch) {
-  Text name = DownloadFileName(address);
+UpdateMessage DownloadUpdate(Text address, std::string folder, std::string fallbackFolder,
+                             WebGetOptions fetch) {
+  const UpdateMessage failed{Gbk("下载失败"), kMbIconError};
+  // The page names the file: it must not be able to replace or plant a file the program loads.
+  const Text name = DownloadFileName(address);
+  if (!IsSafeDownloadName(name)) return failed;
+  if (::access(folder.c_str(), W_OK) != 0) {
+    folder = fallbackFolder;
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+  }
   bool complete = false;
   Bytes data = WebGet(address, fetch, &complete);
   // A download that broke off is a failed download, not a new version: nothing is saved.
   // The folder is a file-system name (UTF-8), the file name comes from the page (GBK).
-  if (!name.empty() && !data.empty() && complete &&
-      WriteFile(folder + "/" + Utf8FromGbk(name), data)) {
-    return {Gbk("新版本已下载到：") + "\r\n" + GbkFromUtf8(folder) + "/" + name, kMbOk};
+  if (folder.empty() || data.empty() || !complete ||
+      !WriteNewFile(folder + "/" + Utf8FromGbk(name), data)) {
+    return failed;
   }
-  return {Gbk("下载失败"), kMbIconError};
+  return {Gbk("新版本已下载到：") + "\r\n" + GbkFromUtf8(folder) + "/" + name, kMbOk};
 }
 
 }  // namespace sonaro

@@ -19,6 +19,9 @@ struct UpdateState {
 struct UpdateSettings {
   Text pageAddress;    // the update page: "http://" service host "/gengxin.html"
   std::string folder;  // where a downloaded file goes: the program folder
+  // Where it goes when the program folder cannot be written (an installed program): the user's
+  // download folder.
+  std::string fallbackFolder;
   WebGetOptions pageFetch = PageFetchOptions();
   WebGetOptions downloadFetch = DownloadFetchOptions();
 };
@@ -41,12 +44,15 @@ void CheckForUpdate(UpdateState& state, const UpdateSettings& settings, QObject*
 void AnswerUpdatePage(UpdateState& state, const UpdateSettings& settings, const Text& page);
 
 // The download's work, off the GUI thread, on its own copy of the address: fetches it and saves
-// the bytes in folder under the address's last piece. Gives the message for the user:
-// where the file went, or "下载失败".
+// the bytes as a new file under the address's last piece, in folder or, where folder cannot be
+// written, in fallbackFolder. Gives the message for the user: where the file went, or "下载失败"
+// (also for a name the program's own files have, a library's or a hidden file's, and for a
+// file that exists already).
 struct UpdateMessage {
   Text text;
   int style = 0;
 };
-UpdateMessage DownloadUpdate(Text address, std::string folder, WebGetOptions fetch);
+UpdateMessage DownloadUpdate(Text address, std::string folder, std::string fallbackFolder,
+                             WebGetOptions fetch);
 
 }  // namespace sonaro

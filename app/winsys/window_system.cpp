@@ -430,7 +430,11 @@ QWidget* FindWindow(uint32_t windowId) {
 }
 
 QObject* FindControl(uint32_t windowId, uint32_t unitId) {
-  auto* window = AsWindow(FindWindow(windowId));
+  return ControlIn(FindWindow(windowId), unitId);
+}
+
+QObject* ControlIn(QWidget* windowWidget, uint32_t unitId) {
+  auto* window = AsWindow(windowWidget);
   if (!window) return nullptr;
   if (window->entry && window->entry->unitId == unitId) return window;
   auto it = window->controls.find(unitId);
@@ -595,6 +599,14 @@ std::string GetText(uint32_t windowId, uint32_t unitId, int number) {
 
 bool SetText(uint32_t windowId, uint32_t unitId, const std::string& gbk, int number) {
   return SetProperty(windowId, unitId, number, ToBytes(gbk));
+}
+
+std::string GetWidgetText(QObject* control, int number) {
+  return FromBytes(GetWidgetProperty(control, number).toByteArray());
+}
+
+bool SetWidgetText(QObject* control, const std::string& gbk, int number) {
+  return SetWidgetProperty(control, number, ToBytes(gbk));
 }
 
 // --- trees and lists ----------------------------------------------------------------------------

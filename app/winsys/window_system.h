@@ -46,6 +46,8 @@ QWidget* FindWindow(uint32_t windowId);
 // are not widgets (timers, menu items, menus) are found here too.
 QObject* FindControl(uint32_t windowId, uint32_t unitId);
 QWidget* ControlWidget(uint32_t windowId, uint32_t unitId);
+// A control of the given catalogue window (one of several loaded with the same ID), or null.
+QObject* ControlIn(QWidget* window, uint32_t unitId);
 // The pop-up menu built from a top-level menu item, or null.
 QMenu* FindMenu(uint32_t windowId, uint32_t menuUnitId);
 
@@ -61,6 +63,8 @@ int GetInt(uint32_t windowId, uint32_t unitId, int number);
 bool SetInt(uint32_t windowId, uint32_t unitId, int number, int value);
 std::string GetText(uint32_t windowId, uint32_t unitId, int number = prop::kText);
 bool SetText(uint32_t windowId, uint32_t unitId, const std::string& gbk, int number = prop::kText);
+std::string GetWidgetText(QObject* control, int number = prop::kText);
+bool SetWidgetText(QObject* control, const std::string& gbk, int number = prop::kText);
 
 // Tree boxes: items in stored order.
 int TreeItemCount(uint32_t windowId, uint32_t unitId);

@@ -33,19 +33,33 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-bool WriteFile(const std::string& path, std::string_view bytes) {
+namespace {
+
+bool Write(const std::string& path, std::string_view bytes, bool replace) {
   if (path.empty() || path.find('\0') != std::string::npos) return false;
   size_t slash = path.rfind('/');
   std::string_view name = std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
   if (name.empty() || !IsPortableName(name)) return false;
 
-  // Non-blocking: a pipe with no reader fails at once instead of hanging.
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  // Non-blocking: a pipe with no reader fails at once instead of hanging. A new file follows no
+  // link and replaces nothing.
+  const int flags =
+      O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (replace ? 0 : O_EXCL | O_NOFOLLOW);
+  int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) return false;
   // Lock before emptying, so a file another writer holds keeps its contents.
   bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::ftruncate(fd, 0) == 0 && WriteAll(fd, bytes);
   if (::close(fd) != 0) ok = false;
+  if (!ok && !replace) ::unlink(path.c_str());  // no half-written new file is left behind
   return ok;
+}
+
+}  // namespace
+
+bool WriteFile(const std::string& path, std::string_view bytes) { return Write(path, bytes, true); }
+
+bool WriteNewFile(const std::string& path, std::string_view bytes) {
+  return Write(path, bytes, false);
 }
 
 std::string ProgramFolder() {

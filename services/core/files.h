@@ -13,6 +13,10 @@ namespace sonaro {
 // in the system's file-name encoding (UTF-8).
 bool WriteFile(const std::string& path, std::string_view bytes);
 
+// The same for a file that must not exist yet: false, touching nothing, when something (a file,
+// a link, a folder) already has the name.
+bool WriteNewFile(const std::string& path, std::string_view bytes);
+
 // The folder of the running executable, without a trailing "/" (empty when it is "/").
 std::string ProgramFolder();
 

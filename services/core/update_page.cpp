@@ -32,4 +32,14 @@ Text DownloadFileName(std::string_view address) {
   return pieces.empty() ? Text() : pieces.back();
 }
 
+bool IsSafeDownloadName(std::string_view name) {
+  if (name.empty() || name.front() == '.') return false;
+  for (std::string_view own : {"sonaro", "sonaro-host", "sonaro-streams"}) {
+    if (name == own) return false;
+  }
+  if (name.starts_with("libsonaro")) return false;
+  // A library, also with a version after its ".so" (libx.so.1.2).
+  return !name.ends_with(".so") && name.find(".so.") == std::string_view::npos;
+}
+
 }  // namespace sonaro

@@ -28,4 +28,9 @@ bool IsNewerVersion(std::string_view latest, std::string_view current);
 // trailing "/" adds no piece); empty when there is none.
 Text DownloadFileName(std::string_view address);
 
+// Whether a downloaded file may be saved under name beside the program. Never as one of the
+// program's own files or modules, a shared library (the next start could load it) or a hidden
+// file.
+bool IsSafeDownloadName(std::string_view name);
+
 }  // namespace sonaro

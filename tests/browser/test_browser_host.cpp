@@ -96,6 +96,7 @@ TEST_F(BrowserHostTest, IdentifiersCountUpAndAreNeverReused) {
   EXPECT_EQ(first.Identifier(), base + 1);
   first.Close();
   EXPECT_FALSE(first.IsCreated()) << "Close destroys the window before it returns";
+  EXPECT_EQ(first.GetHandle(), nullptr) << "a closed window reads as none, never a freed one";
   ASSERT_NE(second.Create("about:blank", 0, 0, 20, 20, {}, {}, parent_.get()), nullptr);
   QWidget* three = third.Create("about:blank", 0, 0, 20, 20, {}, {}, parent_.get());
   EXPECT_EQ(second.Identifier(), base + 2);

@@ -108,7 +108,9 @@ def run_checks(program, monitor, http_station, asx_station, asx_stream, cri, cnr
     # A category and an item without a row change nothing.
     before = connections(peers)
     program.expand('精彩电台')
-    program.select('芒果Radio网络电台') if program.item('芒果Radio网络电台') else None
+    check(wait_until(lambda: program.item('芒果Radio网络电台') is not None, 5),
+          'the tree shows 芒果Radio网络电台, an item without a row')
+    program.select('芒果Radio网络电台')
     time.sleep(1.5)
     check(program.station_text() == 'WOXY英文音乐台', 'a category leaves the station box alone')
     check(monitor.wait_tone(880, 5) is not None, 'and the sound goes on')

@@ -1,8 +1,12 @@
 // The built-in stations: table integrity and the lookup by tree text.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "radio/stations.h"
 
@@ -12,6 +16,34 @@ using namespace sonaro::radio;
 namespace {
 Text G(const char* utf8) { return GbkFromUtf8(utf8); }
 }  // namespace
+
+// Every row against the table as designed (tests/radio/station_table.tsv): the demo streams
+// derive their addresses from the same table, so only an independent copy catches a wrong row.
+TEST(StationTable, EveryRowIsTheDesignedOne) {
+  std::ifstream file(
+      std::string(std::getenv("SONARO_SOURCE_DIR") ? std::getenv("SONARO_SOURCE_DIR") : ".") +
+      "/tests/radio/station_table.tsv");
+  ASSERT_TRUE(file.is_open());
+  size_t rows = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> cells;
+    for (std::stringstream fields(line); std::getline(fields, cells.emplace_back(), '\t');) {
+    }
+    cells.pop_back();
+    ASSERT_EQ(cells.size(), 7u) << line;
+    ASSERT_EQ(std::stoul(cells[0]), rows + 1) << line;
+    ASSERT_LT(rows, kStationCount);
+    const StationRow& row = kStationTable[rows++];
+    EXPECT_EQ(row.label, cells[1]) << line;
+    EXPECT_EQ(row.displayName, cells[2]) << line;
+    EXPECT_EQ(row.scheme == Scheme::Mms ? "mms" : "http", cells[3]) << line;
+    EXPECT_EQ("S" + std::to_string(row.server), cells[4]) << line;
+    EXPECT_EQ(row.port == 0 ? "-" : std::to_string(row.port), cells[5]) << line;
+    EXPECT_EQ(row.path, cells[6]) << line;
+  }
+  EXPECT_EQ(rows, kStationCount);
+}
 
 TEST(StationTable, ServerKeysAreNumberedByFirstUse) {
   int highest = 0;

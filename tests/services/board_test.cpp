@@ -181,20 +181,32 @@ TEST_F(Board, ManyDuplicatesCollapseToTheFirstAcrossRefreshes) {
   EXPECT_EQ(Cell(1, column::kDedicator), G("别的"));
 }
 
-TEST_F(Board, AHugeFeedIsListedInFull) {
-  // 20,000 records of about 500 bytes each: some 10 MB.
-  const std::string filler(400, 'x');
-  std::string records;
-  records.reserve(20'000 * 560);
-  for (int i = 0; i < 20'000; ++i) {
-    records += "<diange><diangezhe>n" + std::to_string(i) + "</diangezhe><zhufuyu>" + filler +
-               std::to_string(i) + "</zhufuyu></diange>";
-  }
-  Serve(records);
-  ASSERT_GT(feed_.size(), size_t(9'000'000));
+TEST_F(Board, FeedsAndAnnouncementsOverTheirCapsCountAsNotFetched) {
+  auto records = [](int count, const std::string& filler) {
+    std::string all;
+    for (int i = 0; i < count; ++i) {
+      all += "<diange><diangezhe>n" + std::to_string(i) + "</diangezhe><zhufuyu>" + filler +
+             std::to_string(i) + "</zhufuyu></diange>";
+    }
+    return all;
+  };
+  // As many records as a refresh takes: all listed.
+  Serve(records(int(kMaxFeedRecords), "w"));
   Refresh();
-  ASSERT_EQ(Rows(), 20'000);
-  EXPECT_EQ(Cell(19'999, column::kDedicator), "n19999");
+  ASSERT_EQ(Rows(), int(kMaxFeedRecords));
+  EXPECT_EQ(Cell(int(kMaxFeedRecords) - 1, column::kDedicator), "n9999");
+  // One record more, or more bytes than the cap in few records: nothing is added.
+  Serve(records(int(kMaxFeedRecords) + 1, "v"));
+  Refresh();
+  EXPECT_EQ(Rows(), int(kMaxFeedRecords));
+  Serve(records(2, std::string(kMaxFeedBytes / 2, 'x')));
+  Refresh();
+  EXPECT_EQ(Rows(), int(kMaxFeedRecords));
+  EXPECT_EQ(ui::GetText(ids::kBoard, ids::board::kAnnouncement), G("今日公告"));
+  // An announcement over its cap empties the label, as a failed fetch does.
+  Serve("", std::string(kMaxAnnouncementBytes + 1, 'a'));
+  Refresh();
+  EXPECT_EQ(ui::GetText(ids::kBoard, ids::board::kAnnouncement), "");
 }
 
 TEST_F(Board, OddAnnouncementsAreShownUpToTheirFirstZeroByte) {

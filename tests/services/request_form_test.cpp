@@ -5,6 +5,7 @@
 
 #include <QDesktopServices>
 #include <QPointer>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
@@ -210,6 +211,23 @@ TEST_F(RequestForm, SubmitPostsTheSevenBoxesAndEmptiesThem) {
        {"beichenghu", "beiname", "geming", "dizhi", "neirong", "dianchenghu", "dianname"}) {
     EXPECT_EQ(server_.Posts()[1].at(field), "") << field;
   }
+}
+
+TEST_F(RequestForm, OkSendsAndEmptiesThePressedFormNotTheNewest) {
+  Open();
+  QPointer<QWidget> older = form_;
+  Open();
+  auto box = [](QWidget* form, uint32_t unit) { return ui::ControlIn(form, unit); };
+  ui::SetWidgetText(box(older, ids::request::kEdit3), G("旧的歌"));
+  ui::SetWidgetText(box(form_, ids::request::kEdit3), G("新的歌"));
+  auto* ok = qobject_cast<QPushButton*>(box(older, ids::request::kOk));
+  ASSERT_NE(ok, nullptr);
+  ok->click();
+  ASSERT_TRUE(WaitPosts(1));
+  EXPECT_EQ(server_.Posts()[0].at("geming"), G("旧的歌"));
+  EXPECT_EQ(ui::GetWidgetText(box(older, ids::request::kEdit3)), "");
+  EXPECT_EQ(ui::GetWidgetText(box(form_, ids::request::kEdit3)), G("新的歌"));
+  delete older.data();
 }
 
 TEST_F(RequestForm, CloseDestroysAndReopeningReloadsThePage) {

@@ -256,6 +256,41 @@ TEST_F(UpdateCheck, SaysTheDownloadFailedForANameThatCannotBeAFile) {
   EXPECT_EQ(RequestsFor("/setup.exe?v=2"), 1u);
 }
 
+TEST_F(UpdateCheck, RefusesNamesThatCouldPlantCodeAndNeverReplacesAFile) {
+  for (const char* name : {"libsonaro-browser-engine.so", "sonaro", "sonaro-host", "sonaro-streams",
+                           "libevil.so", "libevil.so.1", ".profile", ".."}) {
+    MessageRecorder recorder({kIdYes});
+    ServeFile(std::string("/files/") + name, "code");
+    ServeOffer("2.1", Url(std::string("/files/") + name), "下载文件");
+    Check();
+    ExpectDownloadFailed(recorder);
+    EXPECT_EQ(RequestsFor(std::string("/files/") + name), 0u) << name;
+  }
+  {
+    std::ofstream(folder_ / "setup.exe") << "mine";
+    MessageRecorder recorder({kIdYes});
+    ServeFile("/files/setup.exe", "theirs");
+    ServeOffer("2.1", Url("/files/setup.exe"), "下载文件");
+    Check();
+    ASSERT_TRUE(recorder.WaitFor(2));
+    EXPECT_EQ(recorder.Shown()[1].text, G("下载失败"));
+    EXPECT_EQ(Read(folder_ / "setup.exe"), "mine");
+  }
+}
+
+TEST_F(UpdateCheck, SavesIntoTheDownloadFolderWhereTheProgramFolderCannotBeWritten) {
+  MessageRecorder recorder({kIdYes});
+  settings_.folder = (folder_ / "missing" / "bin").string();
+  settings_.fallbackFolder = (folder_ / "Downloads").string();
+  ServeFile("/files/setup.exe", "new");
+  ServeOffer("2.1", Url("/files/setup.exe"), "下载文件");
+  Check();
+  ASSERT_TRUE(recorder.WaitFor(2));
+  EXPECT_EQ(recorder.Shown()[1].text,
+            G("新版本已下载到：\r\n") + settings_.fallbackFolder + "/setup.exe");
+  EXPECT_EQ(Read(folder_ / "Downloads" / "setup.exe"), "new");
+}
+
 TEST_F(UpdateCheck, DoesNothingForAnotherMode) {
   MessageRecorder recorder({kIdYes});
   ServeFile("/setup.exe", "bytes");
