@@ -41,7 +41,9 @@ void Shutdown() {
 QWidget* NewView(QWidget* parent, bool playerPage) {
   auto* view = new QWebEngineView(parent);
   auto* page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
-  AttachMediaPlayer(page, playerPage);
+  // Only the player's own views may reach the media player: never the advert box or the
+  // Request form's page, which come from the network.
+  if (playerPage) AttachMediaPlayer(page, true);
   view->setPage(page);
   return view;
 }

@@ -44,6 +44,10 @@ MediaPlayerObject::MediaPlayerObject(QWebEnginePage* page, bool prepare)
 MediaPlayerObject::~MediaPlayerObject() = default;
 
 void MediaPlayerObject::appendItem(const QString& address) {
+  // Only the Player page the program wrote into its own folder plays: a page that navigated
+  // away, to anything from the network, has lost the player. And even that page queues little.
+  if (!page_ || !page_->url().isLocalFile()) return;
+  if (items_.size() >= kMaxItems || address.size() > kMaxAddressLength) return;
   QUrl url(address, QUrl::TolerantMode);
   if (page_ && url.isRelative() && !address.isEmpty()) url = page_->url().resolved(url);
   items_.append(address);

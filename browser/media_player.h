@@ -27,8 +27,13 @@ class MediaPlayerObject : public QObject {
   // The addresses the page appended, in order, exactly as the page gave them.
   const QStringList& Items() const { return items_; }
 
-  // playlist.appendItem(Player.newMedia(address)) on the page. A relative address counts
-  // from the page's own address.
+  // What one page may queue: a Player page names one stream.
+  static constexpr qsizetype kMaxItems = 64;
+  static constexpr qsizetype kMaxAddressLength = 8192;
+
+  // playlist.appendItem(Player.newMedia(address)) on the page, while the page is a local file
+  // and within the limits above; anything else is ignored. A relative address counts from the
+  // page's own address.
  public Q_SLOTS:
   void appendItem(const QString& address);
 

@@ -75,6 +75,12 @@ mpv_handle* CreateMpv() {
   SetOption(mpv, "sub-auto", "no");
   SetOption(mpv, "audio-file-auto", "no");
   SetOption(mpv, "cover-art-auto", "no");
+  // What a stream says must never open a local file or another address on its own: no
+  // references, no unsafe playlist entries, no ordered chapters or other files beside it.
+  SetOption(mpv, "access-references", "no");
+  SetOption(mpv, "load-unsafe-playlists", "no");
+  SetOption(mpv, "ordered-chapters", "no");
+  SetOption(mpv, "autoload-files", "no");
   SetOption(mpv, "network-timeout", "10");
   SetOption(mpv, "user-agent", "Sonaro/2.0 (internet radio)");
   // Live radio: keep a few seconds in hand against network hiccups, but start at once.

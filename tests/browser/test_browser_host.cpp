@@ -374,13 +374,53 @@ TEST_F(BrowserHostTest, CallsFromThePagesFirstLineAreKeptInOrder) {
                          QStringLiteral("song.mp3")}));
 }
 
+// A page from the network reaches no media player: not in a box, not even in a player's own
+// window, where only the local Player page may queue streams, and only a few.
+TEST_F(BrowserHostTest, OnlyALocalPagePlaysAndItQueuesLittle) {
+  test::StreamServer server;
+  test::StreamServer::Route remote;
+  remote.contentType = "text/html";
+  remote.body =
+      "<html><body><script>try { playlist.appendItem(Player.newMedia('http://x/1')); } "
+      "catch (e) {} document.title = 'tried';</script></body></html>";
+  server.Serve("/advert.html", remote);
+  BrowserHost host;
+  QWidget* window =
+      host.Create("http://127.0.0.1:" + std::to_string(server.Port()) + "/advert.html", 0, 0, 50,
+                  50, {}, {}, parent_.get());
+  ASSERT_TRUE(WaitLoaded(window));
+  EXPECT_EQ(Title(window), "tried");
+  auto* player = ViewOf(window)->page()->findChild<MediaPlayerObject*>();
+  ASSERT_NE(player, nullptr);
+  test::Spin(300);
+  EXPECT_TRUE(player->Items().isEmpty());
+
+  const Text local = Page(QStringLiteral("flood.html"),
+                          QStringLiteral("<html><body><script>var long = 'http://x/' + "
+                                         "'a'.repeat(9000); playlist.appendItem(Player.newMedia("
+                                         "long)); for (var i = 0; i < 200; ++i) "
+                                         "playlist.appendItem(Player.newMedia('http://x/' + i));"
+                                         "document.title = 'done';</script></body></html>"));
+  BrowserHost flooded;
+  QWidget* floodedWindow = flooded.Create(local, 0, 0, 50, 50, {}, {}, parent_.get());
+  ASSERT_TRUE(WaitLoaded(floodedWindow));
+  auto* queued = ViewOf(floodedWindow)->page()->findChild<MediaPlayerObject*>();
+  ASSERT_NE(queued, nullptr);
+  EXPECT_TRUE(test::WaitUntil([&] { return queued->Items().size() == 64; }, 5000));
+  test::Spin(300);
+  EXPECT_EQ(queued->Items().size(), 64);
+  EXPECT_EQ(queued->Items().front(), QStringLiteral("http://x/0"));
+}
+
 // --- the browser box ---------------------------------------------------------------------------
 
 TEST_F(BrowserHostTest, BrowserBoxNavigatesWhenItsAddressIsWritten) {
   test::StreamServer server;
   test::StreamServer::Route page;
   page.contentType = "text/html";
-  page.body = "<html><head><title>advert</title></head><body>ad</body></html>";
+  page.body =
+      "<html><body><script>document.title = 'advert ' + typeof Player + ' ' + typeof qt + ' ' + "
+      "typeof playlist;</script></body></html>";
   server.Serve("/gg/gg/gg.html", page);
 
   static const std::vector<ui::WindowSpec> catalogue = {
@@ -405,7 +445,8 @@ TEST_F(BrowserHostTest, BrowserBoxNavigatesWhenItsAddressIsWritten) {
   EXPECT_EQ(ui::GetText(0x7001, 0x7201, ui::prop::kAddress), typed);
   EXPECT_EQ(ViewOf(box)->url(), QUrl(QString::fromStdString("http://" + typed)));
   ASSERT_TRUE(WaitLoaded(box));
-  EXPECT_EQ(Title(box), "advert");
+  // The box's page has no media player, nor any channel to the program.
+  EXPECT_EQ(Title(box), "advert undefined undefined undefined");
   EXPECT_EQ(server.Connections().at(0).path, "/gg/gg/gg.html");
   delete window;
 }
