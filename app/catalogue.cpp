@@ -2,11 +2,11 @@
 
 #include <array>
 
-#include "app/ids.h"
 #include "app/main_window.h"
 #include "radio/handlers.h"
 #include "radio/stations.h"
 #include "services/handlers.h"
+#include "ui/ids.h"
 
 namespace sonaro::app {
 

@@ -3,7 +3,7 @@
 
 #include <span>
 
-#include "app/winsys/catalogue_types.h"
+#include "ui/catalogue_types.h"
 
 namespace sonaro::app {
 

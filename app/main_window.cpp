@@ -3,17 +3,18 @@
 #include <QWidget>
 #include <cmath>
 
-#include "app/ids.h"
 #include "app/program.h"
 #include "app/tray.h"
-#include "app/winsys/docking.h"
-#include "app/winsys/picture.h"
-#include "app/winsys/window_system.h"
+#include "core/gbk.h"
+#include "core/service_contract.h"
 #include "radio/player.h"
 #include "radio/volume_knob.h"
-#include "services/core/gbk.h"
-#include "services/facilities.h"
 #include "services/service_host.h"
+#include "ui/docking.h"
+#include "ui/facilities.h"
+#include "ui/ids.h"
+#include "ui/picture.h"
+#include "ui/window_system.h"
 
 namespace sonaro::app {
 
@@ -90,7 +91,7 @@ void OnMainCreated(const ui::Event& event) {
   // 9. The player: a 6 x 3 browser window just outside the client area, playing nothing yet.
   if (radio::PagePlayer* player = radio::Player()) player->Create(mainWindow, -3, -5, 6, 3, {});
   // 10. The tray icon, present from now on.
-  TrayAdd(mainWindow, GbkFromUtf8("收音机"), &TrayHandler);
+  TrayAdd(mainWindow, core::GbkFromUtf8("收音机"), &TrayHandler);
   (void)event;
 }
 
@@ -125,7 +126,7 @@ void OnStationPanelCreated(const ui::Event&) {
        ui::DockSide::kRight);
   // 4. The advert box shows the service host's advert page.
   ui::SetText(ids::kStationPanel, ids::panel::kAdvertBox,
-              services::ServiceAddress("/gg/gg/gg.html"), ui::prop::kAddress);
+              services::ServiceAddress(core::resource::kAdvertPage), ui::prop::kAddress);
 }
 
 void OnStationsToggle(const ui::Event&) { Toggle(ids::kStationPanel, ids::kStationPanelUnit); }
@@ -148,7 +149,7 @@ void OnClose(const ui::Event&) {
 }
 
 void OnMenuAbout(const ui::Event&) {
-  MessageBox(GbkFromUtf8("累了以后在写吧！"), kMbOk, GbkFromUtf8("Varrowen"));
+  ui::MessageBox(core::GbkFromUtf8("累了以后在写吧！"), ui::kMbOk, core::GbkFromUtf8("Varrowen"));
 }
 
 void OnMenuSuggest(const ui::Event&) {}

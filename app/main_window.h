@@ -1,7 +1,7 @@
 // Handlers of the Main window, its menu and the Station panel's creation.
 #pragma once
 
-#include "app/winsys/event.h"
+#include "ui/event.h"
 
 namespace sonaro::app {
 

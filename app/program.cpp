@@ -11,17 +11,17 @@
 #include <memory>
 
 #include "app/catalogue.h"
-#include "app/ids.h"
 #include "app/single_instance.h"
-#include "app/winsys/picture.h"
-#include "app/winsys/window_system.h"
 #include "assets/assets.h"
 #include "browser/browser_control.h"
 #include "browser/browser_host.h"
+#include "core/background.h"
 #include "radio/player.h"
-#include "services/core/background.h"
 #include "skin/runtime.h"
 #include "skin/transparent.h"
+#include "ui/ids.h"
+#include "ui/picture.h"
+#include "ui/window_system.h"
 
 namespace sonaro::app {
 
@@ -121,7 +121,7 @@ int Run(int argc, char** argv) {
   QApplication::setWindowIcon(
       QIcon(QPixmap::fromImage(ui::DecodePicture(assets::Bytes(QStringLiteral("sonaro.png"))))));
   // A second start brings the running program forward and ends.
-  if (!ClaimSingleInstance(Utf8FromGbk(radio::PageFolder()), &RestoreMainWindow)) return 0;
+  if (!ClaimSingleInstance(core::Utf8FromGbk(radio::PageFolder()), &RestoreMainWindow)) return 0;
   ui::InstallCatalogue(Catalogue());
 
   // 2. Phase 1: the program-wide objects, in order.
@@ -148,7 +148,7 @@ int Run(int argc, char** argv) {
   // 6. The message loop, until the Main window is destroyed.
   QApplication::exec();
   // Fetches still waiting on a slow host end now rather than at their time limits.
-  StopBackgroundWork();
+  core::StopBackgroundWork();
 
   // 3./7. Clean-up: the program-wide objects go in construction order.
   radio::DestroyPlayer();

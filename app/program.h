@@ -5,11 +5,11 @@
 #include <QWidget>
 
 #include "app/tray.h"
-#include "app/winsys/winproc.h"
 #include "skin/animated_image.h"
 #include "skin/skin_control.h"
 #include "skin/skin_text_box.h"
 #include "skin/skin_window.h"
+#include "ui/winproc.h"
 
 namespace sonaro::app {
 

@@ -13,11 +13,11 @@
 #include <cstring>
 #include <memory>
 
-#include "app/ids.h"
 #include "app/main_window.h"
 #include "app/program.h"
-#include "app/winsys/window_system.h"
-#include "app/winsys/winproc.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
+#include "ui/winproc.h"
 
 namespace sonaro::app {
 
@@ -92,16 +92,16 @@ class SystemTrayShell final : public TrayShell {
     // D-Bus trays show only a menu the icon exports; set before show() so it goes with the
     // registration. (Qt then also pops it up itself on an XEmbed right click: see TrayHandler.)
     icon_->setContextMenu(ui::FindMenu(ids::kMainWindow, ids::main::kMenu));
-    icon_->setToolTip(FromGbk(record.tip));
+    icon_->setToolTip(core::FromGbk(record.tip));
     icon_->show();
   }
   void Modify(const TrayRecord& record) override {
     if (!icon_) return;
-    if (record.flags & kTrayFlagTip) icon_->setToolTip(FromGbk(record.tip));
+    if (record.flags & kTrayFlagTip) icon_->setToolTip(core::FromGbk(record.tip));
     if (record.flags & kTrayFlagInfo) {
       const auto icon = record.infoFlags == kBalloonInfoIcon ? QSystemTrayIcon::Information
                                                              : QSystemTrayIcon::NoIcon;
-      icon_->showMessage(FromGbk(record.infoTitle), FromGbk(record.info), icon);
+      icon_->showMessage(core::FromGbk(record.infoTitle), core::FromGbk(record.info), icon);
     }
   }
   void Delete(const TrayRecord&) override { icon_.reset(); }
@@ -160,7 +160,7 @@ bool TrayProc(QWidget* window, QEvent* event) {
 
 }  // namespace
 
-void CopyToBuffer(char* buffer, size_t size, const Text& text) {
+void CopyToBuffer(char* buffer, size_t size, const core::Text& text) {
   if (size == 0) return;
   std::memset(buffer, 0, size);
   size_t length = 0;
@@ -175,7 +175,7 @@ void CopyToBuffer(char* buffer, size_t size, const Text& text) {
 
 void SetTrayShell(TrayShell* shell) { g_testShell = shell; }
 
-void TrayAdd(QWidget* window, const std::optional<Text>& tip, TrayCallback callback) {
+void TrayAdd(QWidget* window, const std::optional<core::Text>& tip, TrayCallback callback) {
   State().trayWindow = window;
   if (State().savedWindowProc) {
     if (tip) TrayChangeTip(*tip);
@@ -190,18 +190,18 @@ void TrayAdd(QWidget* window, const std::optional<Text>& tip, TrayCallback callb
   record.id = 1;
   record.flags = kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip;
   record.callbackMessage = kTrayCallbackMessage;
-  CopyToBuffer(record.tip, sizeof record.tip, tip.value_or(Text()));
+  CopyToBuffer(record.tip, sizeof record.tip, tip.value_or(core::Text()));
   Shell().Add(record, window);
 }
 
-void TrayChangeTip(const Text& tip) {
+void TrayChangeTip(const core::Text& tip) {
   TrayRecord& record = Record();
   record.flags = kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip;
   CopyToBuffer(record.tip, sizeof record.tip, tip);
   Shell().Modify(record);
 }
 
-void TrayShowBalloon(const Text& title, const Text& text, uint32_t iconFlag) {
+void TrayShowBalloon(const core::Text& title, const core::Text& text, uint32_t iconFlag) {
   TrayRecord& record = Record();
   record.flags = kTrayFlagInfo;
   CopyToBuffer(record.infoTitle, sizeof record.infoTitle, title);
@@ -287,7 +287,7 @@ void RestoreMainWindow() {
 
 void MinimiseToTray() {
   QWidget* mainWindow = ui::FindWindow(ids::kMainWindow);
-  TrayAdd(mainWindow, GbkFromUtf8("收音机"), &TrayHandler);
+  TrayAdd(mainWindow, core::GbkFromUtf8("收音机"), &TrayHandler);
   const bool tray = TrayAvailable();
   // The docked windows go either way; the Main window hides only where a tray icon brings it
   // back.
@@ -303,7 +303,8 @@ void MinimiseToTray() {
     if (mainWindow) MinimiseToTaskbar(mainWindow);
     return;
   }
-  TrayShowBalloon(GbkFromUtf8("窗口最小化"), GbkFromUtf8("左键单击恢复窗口"), kBalloonInfoIcon);
+  TrayShowBalloon(core::GbkFromUtf8("窗口最小化"), core::GbkFromUtf8("左键单击恢复窗口"),
+                  kBalloonInfoIcon);
 }
 
 }  // namespace sonaro::app

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "services/core/gbk.h"
+#include "core/gbk.h"
 
 namespace sonaro::app {
 
@@ -43,7 +43,7 @@ inline constexpr int kTrayMiddleDown = 0x207;
 
 // Copies a GBK text into a fixed buffer with its terminating zero; a text that does not fit
 // is cut at a character boundary, never inside a two-byte character.
-void CopyToBuffer(char* buffer, size_t size, const Text& text);
+void CopyToBuffer(char* buffer, size_t size, const core::Text& text);
 
 // What the shell does with the record; the real one is a QSystemTrayIcon.
 class TrayShell {
@@ -62,9 +62,9 @@ using TrayCallback = void (*)(int mouseMessage);
 
 // Installs the tray procedure on the window and adds the icon; once installed, only changes
 // the tip (when one is given).
-void TrayAdd(QWidget* window, const std::optional<Text>& tip, TrayCallback callback);
-void TrayChangeTip(const Text& tip);
-void TrayShowBalloon(const Text& title, const Text& text, uint32_t iconFlag);
+void TrayAdd(QWidget* window, const std::optional<core::Text>& tip, TrayCallback callback);
+void TrayChangeTip(const core::Text& tip);
+void TrayShowBalloon(const core::Text& title, const core::Text& text, uint32_t iconFlag);
 // Restores the window's procedure and deletes the icon.
 void TrayRemove();
 // Whether the tray procedure (and with it the icon) is installed.

@@ -14,16 +14,16 @@
 #include <vector>
 
 #include "app/catalogue.h"
-#include "app/ids.h"
-#include "app/winsys/window_system.h"
 #include "assets/assets.h"
 #include "bench/ratios.h"
+#include "core/gbk.h"
+#include "core/xmldoc.h"
 #include "services/board.h"
-#include "services/core/gbk.h"
-#include "services/core/xmldoc.h"
 #include "services/handlers.h"
-#include "services/loopback_server.h"
 #include "services/service_host.h"
+#include "support/loopback_server.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
 
 namespace sonaro::bench {
 namespace {
@@ -40,9 +40,10 @@ void EnsureApplication() {
 }
 
 std::string Record(const std::string& who, const std::string& wishes) {
-  return "<diange><chenghu>" + GbkFromUtf8("朋友") + "</chenghu><diangezhe>" + who +
-         "</diangezhe><beichenghu>" + GbkFromUtf8("亲爱的") +
-         "</beichenghu><beidiangezhe>x</beidiangezhe><geming>" + GbkFromUtf8("月亮代表我的心") +
+  return "<diange><chenghu>" + core::GbkFromUtf8("朋友") + "</chenghu><diangezhe>" + who +
+         "</diangezhe><beichenghu>" + core::GbkFromUtf8("亲爱的") +
+         "</beichenghu><beidiangezhe>x</beidiangezhe><geming>" +
+         core::GbkFromUtf8("月亮代表我的心") +
          "</geming><gequdizhi>http://127.0.0.1/song.mp3</gequdizhi><zhufuyu>" + wishes +
          "</zhufuyu></diange>";
 }
@@ -50,7 +51,8 @@ std::string Record(const std::string& who, const std::string& wishes) {
 std::string Feed(int records, const std::string& prefix) {
   std::string feed = "<?xml version=\"1.0\" encoding=\"GBK\"?><diangetai>";
   for (int i = 0; i < records; ++i) {
-    feed += Record("n" + std::to_string(i), GbkFromUtf8("祝你快乐 ") + prefix + std::to_string(i));
+    feed += Record("n" + std::to_string(i),
+                   core::GbkFromUtf8("祝你快乐 ") + prefix + std::to_string(i));
   }
   return feed + "</diangetai>";
 }
@@ -116,7 +118,7 @@ Board& TheBoard() {
 void BM_BoardFeedParse_Reference(benchmark::State& state) {
   const std::string& feed = TheFeed();
   for (auto _ : state) {
-    XmlDoc doc;
+    core::XmlDoc doc;
     doc.Load(feed);
     const int records = int(doc.ChildCount("@1/"));
     for (int i = 1; i <= records; ++i) benchmark::DoNotOptimize(services::RowFromFeed(doc, i));

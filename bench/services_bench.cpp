@@ -7,8 +7,8 @@
 #include <string>
 
 #include "bench/ratios.h"
-#include "services/core/text.h"
-#include "services/core/xmldoc.h"
+#include "core/text.h"
+#include "core/xmldoc.h"
 
 namespace sonaro::bench {
 namespace {
@@ -19,13 +19,13 @@ const char* const kFields[] = {"chenghu", "diangezhe", "beichenghu", "beidiangez
 // A feed of the given number of records in GBK as the service host writes it; 5000 records make
 // about 1 MB.
 std::string MakeFeed(int records) {
-  const Text values[] = {GbkFromUtf8("小"),
-                         GbkFromUtf8("张三丰"),
-                         GbkFromUtf8("亲爱的"),
-                         GbkFromUtf8("李小龙"),
-                         GbkFromUtf8("月亮代表我的心"),
-                         "http://127.0.0.1/music/",
-                         GbkFromUtf8("祝你生日快乐，天天开心！")};
+  const core::Text values[] = {core::GbkFromUtf8("小"),
+                               core::GbkFromUtf8("张三丰"),
+                               core::GbkFromUtf8("亲爱的"),
+                               core::GbkFromUtf8("李小龙"),
+                               core::GbkFromUtf8("月亮代表我的心"),
+                               "http://127.0.0.1/music/",
+                               core::GbkFromUtf8("祝你生日快乐，天天开心！")};
   std::string xml = "<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n<diange>\r\n";
   for (int i = 1; i <= records; ++i) {
     xml += "<jilu>";
@@ -62,7 +62,7 @@ BENCHMARK(BM_FeedParse_Reference)->Unit(benchmark::kMillisecond);
 
 // Reads every field of every record by its path, "@1/@" i "/" field, as one board refresh does;
 // the path is built in one reused buffer.
-size_t ReadEveryField(const XmlDoc& doc, std::string& path) {
+size_t ReadEveryField(const core::XmlDoc& doc, std::string& path) {
   size_t bytes = 0;
   std::ptrdiff_t n = doc.ChildCount("@1/");
   for (std::ptrdiff_t i = 1; i <= n; ++i) {
@@ -84,7 +84,7 @@ void ReadEveryFieldOf(benchmark::State& state, const std::string& feed) {
   size_t bytes = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    XmlDoc doc;
+    core::XmlDoc doc;
     doc.Load(feed);
     state.ResumeTiming();
     bytes += ReadEveryField(doc, path);
@@ -132,7 +132,7 @@ void BM_FeedLoadAndReadEveryField(benchmark::State& state) {
   std::string path;
   size_t bytes = 0;
   for (auto _ : state) {
-    XmlDoc doc;
+    core::XmlDoc doc;
     doc.Load(feed);
     bytes += ReadEveryField(doc, path);
   }
@@ -144,24 +144,25 @@ BENCHMARK(BM_FeedLoadAndReadEveryField)->Unit(benchmark::kMillisecond);
 constexpr size_t kTextSize = 1 << 20;
 
 // 1 MB of an HTML-like GBK page (Chinese with some markup) and the sought text at its end.
-const Text& GbkPage() {
-  static const Text page = [] {
-    const Text line =
-        GbkFromUtf8("<p>本次更新修正了播放电台时偶尔出现的错误，并加快了启动速度。</p>\r\n");
-    Text text;
+const core::Text& GbkPage() {
+  static const core::Text page = [] {
+    const core::Text line =
+        core::GbkFromUtf8("<p>本次更新修正了播放电台时偶尔出现的错误，并加快了启动速度。</p>\r\n");
+    core::Text text;
     while (text.size() + line.size() < kTextSize) text += line;
-    return text + GbkFromUtf8("更新说明结束");
+    return text + core::GbkFromUtf8("更新说明结束");
   }();
   return page;
 }
 
 // 1 MB of Chinese without a single ASCII byte: the longest runs the search must keep step in.
-const Text& GbkChinese() {
-  static const Text page = [] {
-    const Text run = GbkFromUtf8("本次更新修正了播放电台时偶尔出现的错误并加快了启动速度");
-    Text text;
+const core::Text& GbkChinese() {
+  static const core::Text page = [] {
+    const core::Text run =
+        core::GbkFromUtf8("本次更新修正了播放电台时偶尔出现的错误并加快了启动速度");
+    core::Text text;
     while (text.size() + run.size() < kTextSize) text += run;
-    return text + GbkFromUtf8("更新说明结束");
+    return text + core::GbkFromUtf8("更新说明结束");
   }();
   return page;
 }
@@ -187,25 +188,25 @@ BENCHMARK(BM_Find_Reference);
 
 // Plain byte search over the same GBK page: what keeping to character starts costs on top.
 void BM_FindGbkPageBytewise_Reference(benchmark::State& state) {
-  const Text& text = GbkPage();
-  const Text sought = GbkFromUtf8("更新说明结束");
+  const core::Text& text = GbkPage();
+  const core::Text sought = core::GbkFromUtf8("更新说明结束");
   for (auto _ : state) benchmark::DoNotOptimize(text.find(sought));
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
 }
 BENCHMARK(BM_FindGbkPageBytewise_Reference);
 
 void BM_FindGbkPage(benchmark::State& state) {
-  const Text& text = GbkPage();
-  const Text sought = GbkFromUtf8("更新说明结束");
-  for (auto _ : state) benchmark::DoNotOptimize(TextFind(text, sought));
+  const core::Text& text = GbkPage();
+  const core::Text sought = core::GbkFromUtf8("更新说明结束");
+  for (auto _ : state) benchmark::DoNotOptimize(core::TextFind(text, sought));
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
 }
 BENCHMARK(BM_FindGbkPage);
 
 void BM_FindGbkAllChinese(benchmark::State& state) {
-  const Text& text = GbkChinese();
-  const Text sought = GbkFromUtf8("更新说明结束");
-  for (auto _ : state) benchmark::DoNotOptimize(TextFind(text, sought));
+  const core::Text& text = GbkChinese();
+  const core::Text sought = core::GbkFromUtf8("更新说明结束");
+  for (auto _ : state) benchmark::DoNotOptimize(core::TextFind(text, sought));
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
 }
 BENCHMARK(BM_FindGbkAllChinese);

@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/winsys/winproc.h"
 #include "assets/assets.h"
 #include "bench/ratios.h"
 #include "skin/skin.h"
+#include "ui/winproc.h"
 
 namespace sonaro::bench {
 namespace {

@@ -3,7 +3,7 @@
 #include <QUrl>
 
 #include "browser/browser_control.h"
-#include "services/core/gbk.h"
+#include "core/gbk.h"
 
 namespace sonaro::browser {
 
@@ -23,7 +23,8 @@ BrowserBox::BrowserBox(QWidget* window) : ui::Hooked<QWidget>(window) {
 }
 
 void BrowserBox::Navigate() {
-  const QString address = FromGbk(std::string_view(address_.constData(), size_t(address_.size())));
+  const QString address =
+      core::FromGbk(std::string_view(address_.constData(), size_t(address_.size())));
   const QUrl url = QUrl::fromUserInput(address.trimmed());
   browser::Navigate(view_, url.isValid() ? url : QUrl(QStringLiteral("about:blank")));
 }

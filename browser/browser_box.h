@@ -5,8 +5,8 @@
 #include <QByteArray>
 #include <QWidget>
 
-#include "app/winsys/window_system.h"
-#include "app/winsys/winproc.h"
+#include "ui/window_system.h"
+#include "ui/winproc.h"
 
 namespace sonaro::browser {
 

@@ -1,20 +1,26 @@
+// BrowserHost's creation and the program-wide state behind it: the control registry, the
+// notification router and the right-click filter. The calls on a created window are elsewhere.
 #include "browser/browser_host.h"
 
 #include <QApplication>
 #include <QChildEvent>
 #include <QContextMenuEvent>
-#include <QCoreApplication>
-#include <QFont>
+#include <QEvent>
 #include <QMouseEvent>
-#include <QPalette>
+#include <QPoint>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <QWidget>
 #include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
-#include "app/winsys/winproc.h"
 #include "browser/browser_control.h"
+#include "core/gbk.h"
+#include "ui/winproc.h"
 
 namespace sonaro::browser {
 
@@ -24,14 +30,13 @@ namespace {
 constexpr uint32_t kBaseStyle = 0x40331000;  // child, scroll bars, group, tab stop, 0x1000
 constexpr uint32_t kVisibleStyle = 0x10000000;
 constexpr uint32_t kDisabledStyle = 0x08000000;
-constexpr int kTextBuffer = 32000;  // ReadText's buffer, its last byte the terminator
 
 // The hosting window: its text is the address it shows.
 class HostWindow : public QWidget {
  public:
-  HostWindow(QWidget* parent, const Text& address) : QWidget(parent) {
-    setWindowTitle(FromGbk(address));
-    const QUrl url = QUrl::fromUserInput(FromGbk(address));
+  HostWindow(QWidget* parent, const core::Text& address) : QWidget(parent) {
+    setWindowTitle(core::FromGbk(address));
+    const QUrl url = QUrl::fromUserInput(core::FromGbk(address));
     NewViewWhenStarted(this, true, [this, url](QWidget* view) {
       view_ = view;
       view_->setGeometry(rect());
@@ -254,10 +259,6 @@ BrowserHost::~BrowserHost() {
   width_ = height_ = left_ = top_ = identifier_ = 0;
 }
 
-bool BrowserHost::SendMessage(QEvent* event) {
-  return window_ && event && QCoreApplication::sendEvent(window_, event);
-}
-
 void BrowserHost::RecordState(int left, int top, int width, int height, int visible, int disabled,
                               QWidget* handle, int identifier) {
   left_ = left;
@@ -271,151 +272,14 @@ void BrowserHost::RecordState(int left, int top, int width, int height, int visi
   identifier_ = identifier;
 }
 
-void BrowserHost::Apply() {
-  if (!window_) return;
-  window_->setGeometry(left_, top_, width_, height_);
-  window_->repaint();
-}
-
-void BrowserHost::Move(std::optional<int> left, std::optional<int> top, std::optional<int> width,
-                       std::optional<int> height) {
-  left_ = left.value_or(left_);
-  top_ = top.value_or(top_);
-  width_ = width.value_or(width_);
-  height_ = height.value_or(height_);
-  Apply();
-}
-
-bool BrowserHost::Disabled(std::optional<bool> value) {
-  if (!value) return disabled_ != 0;
-  disabled_ = *value ? 1 : 0;
-  if (window_) window_->setEnabled(!*value);
-  return disabled_ != 0;
-}
-
-uint32_t BrowserHost::DefaultBackColour() const {
-  const QColor colour = QApplication::palette().color(QPalette::Button);
-  return uint32_t(colour.red()) | uint32_t(colour.green()) << 8 | uint32_t(colour.blue()) << 16;
-}
-
-Text BrowserHost::WindowText(const std::optional<Text>& text) {
-  if (text && !text->empty() && window_) window_->setWindowTitle(FromGbk(*text));
-  return window_ ? ToGbk(window_->windowTitle()) : Text();
-}
-
-Text BrowserHost::ReadText() const {
-  if (!window_) return {};
-  Text text = ToGbk(window_->windowTitle());
-  if (text.size() < size_t(kTextBuffer)) return text;
-  // Cut to the buffer without leaving half a double-byte character behind.
-  size_t keep = 0;
-  for (size_t i = 0; i < size_t(kTextBuffer - 1);) {
-    const size_t length = static_cast<unsigned char>(text[i]) >= 0x81 ? 2 : 1;
-    if (i + length > size_t(kTextBuffer - 1)) break;
-    i += length;
-    keep = i;
-  }
-  text.resize(keep);
-  return text;
-}
-
-Text BrowserHost::TextValue(const std::optional<Text>& text) {
-  if (text) SetText(*text);
-  return ReadText();
-}
-
-void BrowserHost::SetText(const Text& text) {
-  if (window_) window_->setWindowTitle(FromGbk(text));
-}
-
-void BrowserHost::PostMessage(QEvent* event) {
-  if (!event) return;
-  if (!window_) {
-    delete event;
-    return;
-  }
-  QCoreApplication::postEvent(window_, event);
-}
-
-int BrowserHost::Width(std::optional<int> value) {
-  if (value) Move({}, {}, value, {});
-  return width_;
-}
-
-int BrowserHost::Height(std::optional<int> value) {
-  if (value) Move({}, {}, {}, value);
-  return height_;
-}
-
-int BrowserHost::Left(std::optional<int> value) {
-  if (value) Move(value, {}, {}, {});
-  return left_;
-}
-
-int BrowserHost::Top(std::optional<int> value) {
-  if (value) Move({}, value, {}, {});
-  return top_;
-}
-
-int BrowserHost::ScreenLeft() const { return window_ ? window_->mapToGlobal(QPoint(0, 0)).x() : 0; }
-
-int BrowserHost::ScreenTop() const { return window_ ? window_->mapToGlobal(QPoint(0, 0)).y() : 0; }
-
-bool BrowserHost::Visible(std::optional<bool> value) {
-  if (!window_) return false;
-  if (value) {
-    window_->setVisible(*value);
-    visible_ = *value ? 1 : 0;
-    window_->repaint();
-  }
-  return window_->isVisible();
-}
-
-void BrowserHost::SetFont(const Text& face, int height, bool bold) {
-  if (!window_) return;
-  QFont font = window_->font();
-  if (!face.empty()) font.setFamily(FromGbk(face));
-  font.setPixelSize(height > 0 ? height : 12);
-  font.setWeight(bold ? QFont::Bold : QFont::Normal);
-  window_->setFont(font);
-}
-
 bool BrowserHost::IsCreated() const { return !window_.isNull(); }
 
 QWidget* BrowserHost::GetHandle() const { return handle_; }
-
-void BrowserHost::SetPosition(std::optional<int> left, std::optional<int> top,
-                              std::optional<int> width, std::optional<int> height) {
-  Move(left, top, width, height);
-}
 
 void BrowserHost::Close() {
   // The window goes now, not later from the event loop: the old page's sound must end
   // before a new page starts.
   delete window_.data();
-}
-
-void BrowserHost::SetFocus() {
-  if (window_) window_->setFocus();
-}
-
-bool BrowserHost::HasFocus() const {
-  return window_ && QApplication::focusWidget() == window_.data();
-}
-
-int BrowserHost::InnerWidth() const { return window_ ? window_->frameGeometry().width() - 4 : -4; }
-
-int BrowserHost::InnerHeight() const {
-  return window_ ? window_->frameGeometry().height() - 8 : -8;
-}
-
-void BrowserHost::SetOwner(QWidget* window) {
-  if (!window_ || !window) return;
-  const QRect geometry = window_->geometry();
-  const bool shown = !window_->isHidden();
-  window_->setParent(window);
-  window_->setGeometry(geometry);
-  window_->setVisible(shown);
 }
 
 void BrowserHost::RecordHandler(int slot, ControlHandler handler) {
@@ -428,7 +292,7 @@ void BrowserHost::SetContextMenuHandler(ControlHandler handler) { RecordHandler(
 void BrowserHost::SetMouseHandler(ControlHandler handler) { RecordHandler(30, handler); }
 void BrowserHost::SetNotifyHandler(ControlHandler handler) { RecordHandler(31, handler); }
 
-QWidget* BrowserHost::Create(const std::optional<Text>& address, std::optional<int> left,
+QWidget* BrowserHost::Create(const std::optional<core::Text>& address, std::optional<int> left,
                              std::optional<int> top, std::optional<int> width,
                              std::optional<int> height, std::optional<bool> visible,
                              std::optional<bool> disabled, std::optional<QWidget*> parent) {
@@ -441,7 +305,7 @@ QWidget* BrowserHost::Create(const std::optional<Text>& address, std::optional<i
   const int x = left.value_or(10), y = top.value_or(10);
   const int w = width.value_or(250), h = height.value_or(200);
   const bool shown = visible.value_or(true), off = disabled.value_or(false);
-  const Text shownAddress = address ? *address : Text(kDefaultHomePage);
+  const core::Text shownAddress = address ? *address : core::Text(kDefaultHomePage);
   // 5.-6. The next identifier and the style.
   const int identifier = int(state.registry.size()) + 1;
   assignedIdentifier_ = identifier;
@@ -473,12 +337,12 @@ QWidget* BrowserHost::Create(const std::optional<Text>& address, std::optional<i
   return handle;
 }
 
-QWidget* BrowserHost::Recreate(const Text& address) {
+QWidget* BrowserHost::Recreate(const core::Text& address) {
   Close();
   return CreateAgain(address);
 }
 
-QWidget* BrowserHost::CreateAgain(const Text& address) {
+QWidget* BrowserHost::CreateAgain(const core::Text& address) {
   return Create(address, creationLeft_, creationTop_, width_, height_);
 }
 

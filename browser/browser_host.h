@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "services/core/gbk.h"
+#include "core/gbk.h"
 
 class QEvent;
 
@@ -47,13 +47,13 @@ class BrowserHost {
   // 6: the system's button face colour, 0x00BBGGRR.
   uint32_t DefaultBackColour() const;
   // 7: with a non-empty text sets the window text (an empty one changes nothing); returns it.
-  Text WindowText(const std::optional<Text>& text = {});
+  core::Text WindowText(const std::optional<core::Text>& text = {});
   // 8: the window text, at most 31999 bytes.
-  Text ReadText() const;
+  core::Text ReadText() const;
   // 9: sets through SetText when given, reads through ReadText.
-  Text TextValue(const std::optional<Text>& text = {});
+  core::Text TextValue(const std::optional<core::Text>& text = {});
   // 10
-  void SetText(const Text& text);
+  void SetText(const core::Text& text);
   // 11: queues the event for the window (takes it over).
   void PostMessage(QEvent* event);
   // 12-15: without a value the field; with one moves the window with only that value.
@@ -68,7 +68,7 @@ class BrowserHost {
   // (it and every window above it shown).
   bool Visible(std::optional<bool> value = {});
   // 19: a font for the window: face (GBK; empty keeps the face), pixel height, bold.
-  void SetFont(const Text& face = {}, int height = 12, bool bold = false);
+  void SetFont(const core::Text& face = {}, int height = 12, bool bold = false);
   // 20: whether the window exists.
   bool IsCreated() const;
   // 21
@@ -91,14 +91,14 @@ class BrowserHost {
   void SetMouseHandler(ControlHandler handler);
   void SetNotifyHandler(ControlHandler handler);
   // 32: creates the window (see browser_host.cpp); the window, or null.
-  QWidget* Create(const std::optional<Text>& address = {}, std::optional<int> left = {},
+  QWidget* Create(const std::optional<core::Text>& address = {}, std::optional<int> left = {},
                   std::optional<int> top = {}, std::optional<int> width = {},
                   std::optional<int> height = {}, std::optional<bool> visible = {},
                   std::optional<bool> disabled = {}, std::optional<QWidget*> parent = {});
   // 33: Close, then CreateAgain.
-  QWidget* Recreate(const Text& address);
+  QWidget* Recreate(const core::Text& address);
   // 34: Create at the creation position with the current size, in the current parent.
-  QWidget* CreateAgain(const Text& address);
+  QWidget* CreateAgain(const core::Text& address);
 
   int Identifier() const { return identifier_; }
   int AssignedIdentifier() const { return assignedIdentifier_; }

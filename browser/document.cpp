@@ -115,7 +115,7 @@ QJsonValue ToJson(const ScriptValue& value) {
       break;
     case ScriptValue::Kind::Text:
       object[QStringLiteral("t")] = QStringLiteral("s");
-      object[QStringLiteral("v")] = FromGbk(value.ToText());
+      object[QStringLiteral("v")] = core::FromGbk(value.ToText());
       break;
     case ScriptValue::Kind::Object:
       object[QStringLiteral("t")] = QStringLiteral("e");
@@ -168,7 +168,7 @@ ScriptValue ScriptObject::Request(const char* operation, std::string_view member
   request[QStringLiteral("op")] = QString::fromLatin1(operation);
   request[QStringLiteral("token")] = token_;
   request[QStringLiteral("id")] = id_;
-  request[QStringLiteral("name")] = FromGbk(member);
+  request[QStringLiteral("name")] = core::FromGbk(member);
   request[QStringLiteral("args")] = arguments;
   const QString script = QString::fromUtf8(kHelper) + QLatin1Char('(') +
                          QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Compact)) +
@@ -180,7 +180,7 @@ ScriptValue ScriptObject::Request(const char* operation, std::string_view member
   const QVariant value = map.value(QStringLiteral("v"));
   if (type == QStringLiteral("b")) return ScriptValue(value.toBool());
   if (type == QStringLiteral("n")) return ScriptValue(value.toDouble());
-  if (type == QStringLiteral("s")) return ScriptValue(ToGbk(value.toString()));
+  if (type == QStringLiteral("s")) return ScriptValue(core::ToGbk(value.toString()));
   if (type == QStringLiteral("o")) return ScriptValue(ScriptObject(page_, token_, value.toInt()));
   return {};
 }
@@ -196,7 +196,7 @@ ScriptValue ScriptObject::Call(std::string_view member,
   return Request("call", member, args);
 }
 
-Text ScriptValue::ToText() const {
+core::Text ScriptValue::ToText() const {
   switch (kind_) {
     case Kind::Text:
       return text_;

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "services/core/gbk.h"
+#include "core/gbk.h"
 
 namespace sonaro::browser {
 
@@ -34,7 +34,6 @@ class ScriptObject {
   ScriptValue Call(std::string_view member, const std::vector<ScriptValue>& args = {}) const;
 
   // The page (a QWebEnginePage).
-  QObject* Page() const { return page_; }
 
  private:
   friend class ScriptValue;
@@ -59,14 +58,14 @@ class ScriptValue {
   ScriptValue(bool value) : kind_(Kind::Bool), number_(value ? 1 : 0) {}                 // NOLINT
   ScriptValue(double value) : kind_(Kind::Number), number_(value) {}                     // NOLINT
   ScriptValue(int value) : kind_(Kind::Number), number_(value) {}                        // NOLINT
-  ScriptValue(Text gbk) : kind_(Kind::Text), text_(std::move(gbk)) {}                    // NOLINT
+  ScriptValue(core::Text gbk) : kind_(Kind::Text), text_(std::move(gbk)) {}              // NOLINT
   ScriptValue(const char* gbk) : kind_(Kind::Text), text_(gbk) {}                        // NOLINT
   ScriptValue(ScriptObject object) : kind_(Kind::Object), object_(std::move(object)) {}  // NOLINT
 
   Kind kind() const { return kind_; }
   bool IsEmpty() const { return kind_ == Kind::Empty; }
   // As text: numbers in decimal, truth values "true"/"false", objects and nothing "".
-  Text ToText() const;
+  core::Text ToText() const;
   double ToNumber() const;
   bool ToBool() const;
   const ScriptObject& Object() const { return object_; }
@@ -74,7 +73,7 @@ class ScriptValue {
  private:
   Kind kind_ = Kind::Empty;
   double number_ = 0;
-  Text text_;
+  core::Text text_;
   ScriptObject object_;
 };
 

@@ -12,8 +12,8 @@
 #include <QWebEngineView>
 #include <memory>
 
-#include "browser/media_player.h"
-#include "browser/media_session.h"
+#include "media/media_player.h"
+#include "media/media_session.h"
 
 namespace sonaro::browser {
 
@@ -35,7 +35,7 @@ bool Start() {
 void Shutdown() {
   delete g_keptPage.data();
   g_started = false;
-  MediaSession::JoinEnded();
+  media::MediaSession::JoinEnded();
 }
 
 QWidget* NewView(QWidget* parent, bool playerPage) {
@@ -43,7 +43,7 @@ QWidget* NewView(QWidget* parent, bool playerPage) {
   auto* page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
   // Only the player's own views may reach the media player: never the advert box or the
   // Request form's page, which come from the network.
-  if (playerPage) AttachMediaPlayer(page, true);
+  if (playerPage) media::AttachMediaPlayer(page, true);
   view->setPage(page);
   return view;
 }

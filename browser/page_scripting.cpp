@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "browser/browser_control.h"
-#include "services/core/text.h"
+#include "core/text.h"
 
 namespace sonaro::browser {
 
@@ -22,7 +22,7 @@ constexpr std::array<std::string_view, 6> kKeyProperties = {"name",      "ID",  
 constexpr std::array<std::string_view, 6> kEventNames = {"onclick", "ondblclick", "onrowenter",
                                                          "onblur",  "onkeyup",    "onchange"};
 
-Text AsciiLower(Text text) {
+core::Text AsciiLower(core::Text text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   }
@@ -31,8 +31,8 @@ Text AsciiLower(Text text) {
 
 // Full-width forms (GBK A3A1..A3FE, and the ideographic space A1A1) as their ASCII
 // counterparts, so that "２" reads as the position 2.
-Text HalfWidth(std::string_view text) {
-  Text out;
+core::Text HalfWidth(std::string_view text) {
+  core::Text out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const auto lead = static_cast<unsigned char>(text[i]);
@@ -85,30 +85,31 @@ bool FormScripter::GetDocument(QWidget* window, ScriptObject* document) {
   return DocumentOf(rendering, document);
 }
 
-bool FormScripter::ActOnFormElement(const Text& tags, const Text& types, const Text& key,
-                                    int action, const std::optional<Text>& value, int focus,
-                                    int display, int show, int returnElement, ScriptObject* element,
-                                    int skip) {
-  const std::vector<Text> typeList = TextSplit(types, "|");
+bool FormScripter::ActOnFormElement(const core::Text& tags, const core::Text& types,
+                                    const core::Text& key, int action,
+                                    const std::optional<core::Text>& value, int focus, int display,
+                                    int show, int returnElement, ScriptObject* element, int skip) {
+  const std::vector<core::Text> typeList = core::TextSplit(types, "|");
   if (typeList.empty()) return false;
-  const std::vector<Text> tagList = TextSplit(tags, "|");
-  const double position = TextToNumber(HalfWidth(key));
+  const std::vector<core::Text> tagList = core::TextSplit(tags, "|");
+  const double position = core::TextToNumber(HalfWidth(key));
   int counter = 0;  // shared by all tags
 
-  for (const Text& tag : tagList) {
+  for (const core::Text& tag : tagList) {
     const ScriptObject elements = document_.Call("getElementsByTagName", {tag}).Object();
     const int length = int(elements.Get("length").ToNumber());
     for (int k = 0; k < length; ++k) {
       const ScriptObject candidate = elements.Call("item", {k}).Object();
-      const Text kind = AsciiLower(candidate.Get(TakesTagName(tag) ? "tagName" : "type").ToText());
-      for (const Text& type : typeList) {
+      const core::Text kind =
+          AsciiLower(candidate.Get(TakesTagName(tag) ? "tagName" : "type").ToText());
+      for (const core::Text& type : typeList) {
         if (kind != type) continue;
         ++counter;
-        Text matchedBy;
+        core::Text matchedBy;
         if (std::fabs(position - counter) > kPositionTolerance) {
           for (std::string_view property : kKeyProperties) {
             if (candidate.Get(property).ToText() == key) {
-              matchedBy = Text(property);
+              matchedBy = core::Text(property);
               break;
             }
           }
@@ -128,8 +129,8 @@ bool FormScripter::ActOnFormElement(const Text& tags, const Text& types, const T
   return false;
 }
 
-bool FormScripter::Act(const ScriptObject& element, const Text& matchedBy, int action,
-                       const std::optional<Text>& value, int focus, int display, int show,
+bool FormScripter::Act(const ScriptObject& element, const core::Text& matchedBy, int action,
+                       const std::optional<core::Text>& value, int focus, int display, int show,
                        int returnElement, ScriptObject* out, bool* acted) {
   *acted = true;
   if (focus != 0) {
@@ -137,14 +138,14 @@ bool FormScripter::Act(const ScriptObject& element, const Text& matchedBy, int a
     return true;
   }
   if (display != 0) {
-    return element.Get("style").Object().Put("display", Text(show != 0 ? "block" : "none"));
+    return element.Get("style").Object().Put("display", core::Text(show != 0 ? "block" : "none"));
   }
   if (returnElement != 0) {
     if (out) *out = element;
     return true;
   }
   static constexpr std::array<std::string_view, 4> kWritten = {"innertext", "value", "name", "ID"};
-  const Text text = value.value_or(Text());
+  const core::Text text = value.value_or(core::Text());
   switch (action) {
     case kActSetInnerText:
     case kActSetValue:
@@ -177,22 +178,22 @@ bool FormScripter::Act(const ScriptObject& element, const Text& matchedBy, int a
   }
 }
 
-bool FormScripter::FireElementEvent(int /*kind*/, const Text& /*key*/, int event,
+bool FormScripter::FireElementEvent(int /*kind*/, const core::Text& /*key*/, int event,
                                     const ScriptObject* element) {
   if (!element || element->IsEmpty() || event < 0 || event >= int(kEventNames.size())) {
     return false;
   }
   const std::string_view name = kEventNames[size_t(event)];
   const ScriptValue handler = element->Get(name);
-  return element->Call("FireEvent", {Text(name), handler}).ToBool();
+  return element->Call("FireEvent", {core::Text(name), handler}).ToBool();
 }
 
-bool FormScripter::SetTextInputByName(const Text& name, const Text& value, int skip) {
+bool FormScripter::SetTextInputByName(const core::Text& name, const core::Text& value, int skip) {
   return ActOnFormElement("input", "text|password|file", name, kActSetValue, value, 0, 0, 0, 0,
                           nullptr, skip);
 }
 
-bool FormScripter::ClickButtonByCaption(const Text& caption, int skip) {
+bool FormScripter::ClickButtonByCaption(const core::Text& caption, int skip) {
   return ActOnFormElement("input|button", "button|submit|reset", caption, kActClick, {}, 0, 0, 0, 0,
                           nullptr, skip);
 }
@@ -218,7 +219,7 @@ QWidget* ElementScripter::FindRenderingWindow(QWidget* window) {
   return browser::FindRenderingWindow(window, /*letMessagesRun=*/false);
 }
 
-ScriptObject ElementScripter::GetElement(const Text& name, int lookup) {
+ScriptObject ElementScripter::GetElement(const core::Text& name, int lookup) {
   if (lookup != 1) return document_.Call("getElementById", {name}).Object();
   const ScriptObject named = document_.Call("getElementsByName", {name}).Object();
   ScriptValue first = named.Call("item");
@@ -228,7 +229,7 @@ ScriptObject ElementScripter::GetElement(const Text& name, int lookup) {
   return first.Object();
 }
 
-bool ElementScripter::SetValueByName(const Text& name, int lookup, const Text& value) {
+bool ElementScripter::SetValueByName(const core::Text& name, int lookup, const core::Text& value) {
   const ScriptObject element = GetElement(name, lookup);
   return element.Put("value", value);
 }

@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "browser/document.h"
-#include "services/core/gbk.h"
+#include "core/gbk.h"
 
 namespace sonaro::browser {
 
@@ -55,27 +55,26 @@ class FormScripter {
   // its position, or when its name, ID, value, innertext, title or href (first equal one
   // wins) equals key and skip such matches have been passed over. Then: focus, or show/hide
   // (display), or hand it out (returnElement into element), or the action with value.
-  bool ActOnFormElement(const Text& tags, const Text& types, const Text& key, int action,
-                        const std::optional<Text>& value = {}, int focus = 0, int display = 0,
-                        int show = 0, int returnElement = 0, ScriptObject* element = nullptr,
-                        int skip = 0);
+  bool ActOnFormElement(const core::Text& tags, const core::Text& types, const core::Text& key,
+                        int action, const std::optional<core::Text>& value = {}, int focus = 0,
+                        int display = 0, int show = 0, int returnElement = 0,
+                        ScriptObject* element = nullptr, int skip = 0);
   // Dispatches event (kEvent*) on element with the element's current handler for it as the
   // second argument. Only an element given directly is supported: without one, false.
-  bool FireElementEvent(int kind, const Text& key, int event, const ScriptObject* element);
+  bool FireElementEvent(int kind, const core::Text& key, int event, const ScriptObject* element);
 
   // The input of type text, password or file whose name, id, value, ... is name gets value.
-  bool SetTextInputByName(const Text& name, const Text& value, int skip = 0);
+  bool SetTextInputByName(const core::Text& name, const core::Text& value, int skip = 0);
   // Clicks the input of type button, submit or reset, or the button element, whose name, id,
   // value, inner text, title or link is caption.
-  bool ClickButtonByCaption(const Text& caption, int skip = 0);
+  bool ClickButtonByCaption(const core::Text& caption, int skip = 0);
 
-  const ScriptObject& Document() const { return document_; }
   QWidget* Window() const { return window_; }
 
  private:
-  bool Act(const ScriptObject& element, const Text& matchedBy, int action,
-           const std::optional<Text>& value, int focus, int display, int show, int returnElement,
-           ScriptObject* out, bool* acted);
+  bool Act(const ScriptObject& element, const core::Text& matchedBy, int action,
+           const std::optional<core::Text>& value, int focus, int display, int show,
+           int returnElement, ScriptObject* out, bool* acted);
 
   ScriptObject document_;
   QPointer<QWidget> window_;  // the window last attached to
@@ -94,12 +93,10 @@ class ElementScripter {
 
   // Writes value to the "value" of GetElement(name, lookup); whether the write succeeded. No
   // event is fired.
-  bool SetValueByName(const Text& name, int lookup, const Text& value);
+  bool SetValueByName(const core::Text& name, int lookup, const core::Text& value);
   // lookup 1: the element the page's getElementsByName(name) gives for item() with no index
   // (its first); otherwise getElementById(name). Empty when there is none.
-  ScriptObject GetElement(const Text& name, int lookup);
-
-  const ScriptObject& Document() const { return document_; }
+  ScriptObject GetElement(const core::Text& name, int lookup);
 
  private:
   ScriptObject document_;

@@ -38,7 +38,6 @@ class DataFolder {
   DataFolder(const DataFolder&) = delete;
   DataFolder& operator=(const DataFolder&) = delete;
 
-  const std::filesystem::path& Dir() const { return dir_; }
   std::filesystem::path File(std::string_view name) const { return dir_ / name; }
 
  private:
@@ -54,8 +53,6 @@ class OperatorFile {
 
   // The current contents in GBK; null when the file is missing or cannot be read.
   std::shared_ptr<const std::string> Get();
-
-  const std::filesystem::path& Path() const { return path_; }
 
  private:
   struct Identity {

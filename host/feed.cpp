@@ -1,7 +1,6 @@
 #include "host/feed.h"
 
 #include <string_view>
-#include <utility>
 
 #include "host/gbk.h"
 #include "host/markup.h"
@@ -9,27 +8,23 @@
 namespace sonaro::host {
 
 std::string BuildFeed(const std::vector<Dedication>& dedications) {
-  static constexpr std::pair<std::string_view, std::string Dedication::*> kFields[] = {
-      {"chenghu", &Dedication::chenghu},       {"diangezhe", &Dedication::diangezhe},
-      {"beichenghu", &Dedication::beichenghu}, {"beidiangezhe", &Dedication::beidiangezhe},
-      {"geming", &Dedication::geming},         {"gequdizhi", &Dedication::gequdizhi},
-      {"zhufuyu", &Dedication::zhufuyu},
-  };
-  std::string xml = "<diangetai>\r\n";
+  const std::string root(core::feed_tag::kRoot);
+  const std::string record(core::feed_tag::kRecord);
+  std::string xml = "<" + root + ">\r\n";
   for (const Dedication& d : dedications) {
-    xml += "<diange>";
-    for (const auto& [tag, member] : kFields) {
+    xml += "<" + record + ">";
+    for (const core::DedicationField& field : core::kDedicationFields) {
       xml += '<';
-      xml += tag;
+      xml += field.feedTag;
       xml += '>';
-      xml += EscapeXml(d.*member);
+      xml += EscapeXml(d.*field.member);
       xml += "</";
-      xml += tag;
+      xml += field.feedTag;
       xml += '>';
     }
-    xml += "</diange>\r\n";
+    xml += "</" + record + ">\r\n";
   }
-  xml += "</diangetai>\r\n";
+  xml += "</" + root + ">\r\n";
   return "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n" + GbkFromUtf8(xml);
 }
 

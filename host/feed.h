@@ -9,8 +9,8 @@
 namespace sonaro::host {
 
 // One root element with one child per dedication, in the order given (oldest first), each
-// holding "chenghu", "diangezhe", "beichenghu", "beidiangezhe", "geming", "gequdizhi" and
-// "zhufuyu". GBK bytes under an XML declaration that says so; every text escaped.
+// holding the fields' feed tags in kDedicationFields' order (core/service_contract.h). GBK bytes
+// under an XML declaration that says so; every text escaped.
 std::string BuildFeed(const std::vector<Dedication>& dedications);
 
 }  // namespace sonaro::host

@@ -114,7 +114,7 @@ std::optional<FormData> ParseUrlEncoded(std::string_view body) {
 
 SubmissionReading ReadSubmission(const FormData& form, const FieldLimits& limits) {
   SubmissionReading reading;
-  std::string charset = Lower(First(form, "_charset_"));
+  std::string charset = Lower(First(form, core::kCharsetField));
   bool utf8 = charset == "utf-8" || charset == "utf8";
   bool gbk = charset.empty() || charset == "gbk" || charset == "gb2312" || charset == "gb18030" ||
              charset == "x-gbk" || charset == "cp936" || charset == "windows-936";
@@ -125,8 +125,8 @@ SubmissionReading ReadSubmission(const FormData& form, const FieldLimits& limits
 
   Dedication dedication;
   for (const FormField& field : kFormFields) {
-    std::string_view raw = First(form, field.name);
-    if (field.member == &Dedication::gequdizhi) raw = TrimAscii(raw);
+    std::string_view raw = First(form, field.name());
+    if (field.member == &Dedication::songAddress) raw = TrimAscii(raw);
     std::string label = Quoted(field.label);
 
     std::optional<std::string> text;      // UTF-8
@@ -164,11 +164,11 @@ SubmissionReading ReadSubmission(const FormData& form, const FieldLimits& limits
                                  std::to_string(gbk_text->size()) + "字节。");
       continue;
     }
-    if (field.member == &Dedication::zhufuyu && IsBlank(*text)) {
+    if (field.member == &Dedication::wishes && IsBlank(*text)) {
       reading.problems.push_back("请填写" + label + "。");
       continue;
     }
-    if (field.member == &Dedication::gequdizhi && !text->empty() && !IsPlayableAddress(*text)) {
+    if (field.member == &Dedication::songAddress && !text->empty() && !IsPlayableAddress(*text)) {
       reading.problems.push_back(label +
                                  "应该是以 http://、https://、mms://、mmsh:// 或 rtsp:// "
                                  "开头、不含空格的网址。");

@@ -12,24 +12,26 @@
 
 namespace sonaro::host {
 
-// One input of the form: the name the player fills it by, the label of the player's request
-// form for the same text (used in messages), and the dedication field it goes to.
+// One input of the form: the dedication field it goes to, the label of the player's request
+// form for the same text (used in messages), and whether it takes line breaks.
 struct FormField {
-  std::string_view name;
-  std::string_view label;  // UTF-8
   std::string Dedication::*member;
+  std::string_view label;  // UTF-8
   bool multiline;
+
+  // The input's name, which the player fills it by.
+  constexpr std::string_view name() const { return core::FieldOf(member).formName; }
 };
 
 // In the page's order. The wishes are the only multi-line field.
 inline constexpr FormField kFormFields[] = {
-    {"beichenghu", "你对朋友的称呼", &Dedication::beichenghu, false},
-    {"beiname", "他/她的名字", &Dedication::beidiangezhe, false},
-    {"geming", "要点的歌曲名", &Dedication::geming, false},
-    {"dizhi", "歌曲地址", &Dedication::gequdizhi, false},
-    {"neirong", "祝福语", &Dedication::zhufuyu, true},
-    {"dianchenghu", "你自己的称呼", &Dedication::chenghu, false},
-    {"dianname", "你自己的名字", &Dedication::diangezhe, false},
+    {&Dedication::recipientTitle, "你对朋友的称呼", false},
+    {&Dedication::recipient, "他/她的名字", false},
+    {&Dedication::song, "要点的歌曲名", false},
+    {&Dedication::songAddress, "歌曲地址", false},
+    {&Dedication::wishes, "祝福语", true},
+    {&Dedication::dedicatorTitle, "你自己的称呼", false},
+    {&Dedication::dedicator, "你自己的名字", false},
 };
 
 // Names and values of an application/x-www-form-urlencoded body, in order, as bytes.

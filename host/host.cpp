@@ -272,9 +272,8 @@ void Host::Submit(const Request& request, Response& response,
     std::lock_guard lock(submit_mutex_);
     // The board lists each wishes text once: a repeat of one it may still show would never
     // appear there.
-    bool repeated = std::any_of(recent_.begin(), recent_.end(), [&](const Dedication& d) {
-      return d.zhufuyu == dedication.zhufuyu;
-    });
+    bool repeated = std::any_of(recent_.begin(), recent_.end(),
+                                [&](const Dedication& d) { return d.wishes == dedication.wishes; });
     if (repeated) {
       refuse(409, {"这句祝福语最近已经有人送过了，点歌台上每句祝福语只显示一次，请换一句。"},
              reading.echo);

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "core/service_contract.h"
 #include "host/data_folder.h"
 #include "host/form.h"
 #include "host/http_server.h"
@@ -27,12 +28,13 @@
 
 namespace sonaro::host {
 
-inline constexpr std::string_view kUpdatePath = "/gengxin.html";
-inline constexpr std::string_view kFeedPath = "/gg/diangatai1/xmlxianshi.asp";
-inline constexpr std::string_view kAnnouncementPath = "/gonggao.txt";
-inline constexpr std::string_view kDedicationPath = "/gg/diangatai1/index.asp";
-inline constexpr std::string_view kAdvertPath = "/gg/gg/gg.html";
-inline constexpr std::string_view kHelpPath = "/tessaly/shouyinji/bangzhu/01.html";
+// The paths the player asks for (core/service_contract.h).
+inline constexpr std::string_view kUpdatePath = core::resource::kUpdatePage;
+inline constexpr std::string_view kFeedPath = core::resource::kFeed;
+inline constexpr std::string_view kAnnouncementPath = core::resource::kAnnouncement;
+inline constexpr std::string_view kDedicationPath = core::resource::kDedicationPage;
+inline constexpr std::string_view kAdvertPath = core::resource::kAdvertPage;
+inline constexpr std::string_view kHelpPath = core::resource::kHelpPage;
 
 struct HostOptions {
   std::string address = "127.0.0.1";

@@ -60,8 +60,6 @@ class HttpServer : public httplib::Server {
   // The client's address as text (IPv4 dotted, IPv6 without the mapped-IPv4 prefix).
   static std::string PeerAddress(int fd);
 
-  const ConnectionLimits& Limits() const { return limits_; }
-
   // The body of the answers written here without the library's help: a client over its
   // connection limit (503), or a request cut short before the library could answer (408, 431,
   // 413).

@@ -77,11 +77,11 @@ std::string DedicationPage(const PageNote& note, const Dedication& values) {
     for (const std::string& line : note.lines) html += "<li>" + EscapeHtml(line) + "</li>\n";
     html += "</ul></div>\n";
   }
-  html +=
-      "<form method=\"post\" action=\"/gg/diangatai1/index.asp\" accept-charset=\"GBK\">\n"
-      "<input type=\"hidden\" name=\"_charset_\">\n";
+  html += "<form method=\"post\" action=\"" + std::string(core::resource::kDedicationPage) +
+          "\" accept-charset=\"GBK\">\n<input type=\"hidden\" name=\"" +
+          std::string(core::kCharsetField) + "\">\n";
   for (const FormField& field : kFormFields) {
-    std::string name(field.name);
+    std::string name(field.name());
     std::string value = EscapeHtml(values.*field.member);
     html += "<p><label for=\"" + name + "\">" + std::string(field.label) + "：</label>";
     if (field.multiline) {

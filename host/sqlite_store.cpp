@@ -103,8 +103,9 @@ class SqliteStore final : public DedicationStore {
     std::lock_guard lock(mutex_);
     sqlite3_stmt* stmt = insert_->get();
     ResetOnExit reset(stmt);
-    const std::string_view values[] = {from_address,   d.chenghu, d.diangezhe, d.beichenghu,
-                                       d.beidiangezhe, d.geming,  d.gequdizhi, d.zhufuyu};
+    const std::string_view values[] = {from_address,     d.dedicatorTitle, d.dedicator,
+                                       d.recipientTitle, d.recipient,      d.song,
+                                       d.songAddress,    d.wishes};
     int index = 1;
     for (std::string_view value : values) {
       Check(sqlite3_bind_text(stmt, index++, value.data(), static_cast<int>(value.size()),
@@ -127,13 +128,13 @@ class SqliteStore final : public DedicationStore {
       if (rc == SQLITE_DONE) break;
       if (rc != SQLITE_ROW) Check(rc, "read dedications");
       Dedication& d = result.emplace_back();
-      d.chenghu = ColumnText(stmt, 0);
-      d.diangezhe = ColumnText(stmt, 1);
-      d.beichenghu = ColumnText(stmt, 2);
-      d.beidiangezhe = ColumnText(stmt, 3);
-      d.geming = ColumnText(stmt, 4);
-      d.gequdizhi = ColumnText(stmt, 5);
-      d.zhufuyu = ColumnText(stmt, 6);
+      d.dedicatorTitle = ColumnText(stmt, 0);
+      d.dedicator = ColumnText(stmt, 1);
+      d.recipientTitle = ColumnText(stmt, 2);
+      d.recipient = ColumnText(stmt, 3);
+      d.song = ColumnText(stmt, 4);
+      d.songAddress = ColumnText(stmt, 5);
+      d.wishes = ColumnText(stmt, 6);
     }
     return result;
   }

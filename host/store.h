@@ -11,20 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "core/service_contract.h"
+
 namespace sonaro::host {
 
-// One dedication, with the names the feed gives its fields; all texts UTF-8.
-struct Dedication {
-  std::string chenghu;       // the dedicator's form of address
-  std::string diangezhe;     // the dedicator's name
-  std::string beichenghu;    // the recipient's form of address
-  std::string beidiangezhe;  // the recipient's name
-  std::string geming;        // the song's title
-  std::string gequdizhi;     // the song's address
-  std::string zhufuyu;       // the wishes
-
-  bool operator==(const Dedication&) const = default;
-};
+// One dedication as the player and the host agree on it; in the host all texts are UTF-8.
+using core::Dedication;
 
 class StoreError : public std::runtime_error {
  public:

@@ -1,9 +1,9 @@
 #include "radio/handlers.h"
 
-#include "app/ids.h"
-#include "app/winsys/window_system.h"
 #include "radio/player.h"
 #include "radio/stations.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
 
 namespace sonaro::radio {
 

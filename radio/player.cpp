@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "assets/assets.h"
+#include "core/files.h"
 #include "radio/page_template.h"
-#include "services/core/files.h"
-#include "services/facilities.h"
+#include "ui/facilities.h"
 
 namespace sonaro::radio {
 
@@ -40,20 +40,22 @@ std::string CacheHome() {
 }
 
 // file:/// and the path, every character that needs it percent-encoded.
-Text PageAddress(const Text& path) {
-  return QUrl::fromLocalFile(QString::fromStdString(Utf8FromGbk(path))).toEncoded().toStdString();
+core::Text PageAddress(const core::Text& path) {
+  return QUrl::fromLocalFile(QString::fromStdString(core::Utf8FromGbk(path)))
+      .toEncoded()
+      .toStdString();
 }
 
 // Nothing is written when the folder is unknown: a bare file name would land in whatever the
 // current folder happens to be.
-void WriteIntoFolder(const Text& path, std::string_view bytes) {
+void WriteIntoFolder(const core::Text& path, std::string_view bytes) {
   if (path.empty() || path[0] != '/') return;
-  WriteFile(Utf8FromGbk(path), bytes);
+  core::WriteFile(core::Utf8FromGbk(path), bytes);
 }
 
 }  // namespace
 
-Text PageFolder() {
+core::Text PageFolder() {
   const std::string cache = CacheHome();
   if (cache.empty()) return {};
   // The cache folder itself may be missing on a fresh account.
@@ -61,22 +63,22 @@ Text PageFolder() {
   const std::string own = cache + "/sonaro";
   const std::string temp = own + "/Temp";
   if (!PrivateFolder(own) || !PrivateFolder(temp)) return {};
-  return GbkFromUtf8(temp + "/");
+  return core::GbkFromUtf8(temp + "/");
 }
 
 void PagePlayer::Create(QWidget* parent, std::optional<int> top, std::optional<int> left,
                         std::optional<int> width, std::optional<int> height,
-                        const std::vector<Text>& playlist) {
+                        const std::vector<core::Text>& playlist) {
   // 1.-2.
   if (browser_.IsCreated() && parent == parent_) browser_.Close();
-  LetPendingMessagesRun();
+  ui::LetPendingMessagesRun();
   // 3.-4.
   const int w = width.value_or(0) == 0 ? 400 : *width;
   const int h = height.value_or(0) == 0 ? 65 : *height;
   pagePath_ = PageFolder();
-  const Text folder = pagePath_;
+  const core::Text folder = pagePath_;
   // 5.-8.
-  const Text playlistText = PlaylistText(playlist);
+  const core::Text playlistText = PlaylistText(playlist);
   pageText_ = PageWithSize(w, h);
   top_ = top.value_or(0);
   left_ = left.value_or(0);
@@ -111,13 +113,13 @@ void PagePlayer::SetBounds(int top, int left, int width, int height) {
 
 bool PagePlayer::IsCreated() const { return browser_.IsCreated(); }
 
-void PagePlayer::Play(const Text& address) {
+void PagePlayer::Play(const core::Text& address) {
   // 1.-2.
   if (!parent_) return;
-  LetPendingMessagesRun();
+  ui::LetPendingMessagesRun();
   // 3.-5.
   pagePath_ = PageFolder();
-  const Text folder = pagePath_;
+  const core::Text folder = pagePath_;
   pageText_ = PageWithSize(width_, height_);
   pageText_ = FillPlaylist(pageText_, PlaylistLine(address));
   // 6.-7.

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "browser/browser_host.h"
-#include "services/core/gbk.h"
+#include "core/gbk.h"
 
 namespace sonaro::radio {
 
 // The page folder: "Temp/" in the program's private per-user folder ($XDG_CACHE_HOME/sonaro,
 // else ~/.cache/sonaro), both made with mode 0700 when missing. GBK, ending in '/'; empty when
 // there is no such folder that belongs to the user and cannot be made.
-Text PageFolder();
+core::Text PageFolder();
 
 class PagePlayer {
  public:
@@ -29,28 +29,27 @@ class PagePlayer {
   // 400, height: 65) and shows the page in a new browser window in parent at (left, top).
   void Create(QWidget* parent, std::optional<int> top, std::optional<int> left,
               std::optional<int> width, std::optional<int> height,
-              const std::vector<Text>& playlist);
+              const std::vector<core::Text>& playlist);
   void SetVisible(bool visible);                             // 3
   void SetDisabled(bool disabled);                           // 4
   void SetBounds(int top, int left, int width, int height);  // 5
   bool IsCreated() const;                                    // 6
   // 7: the page for this one address, shown in a new window in place of the old one. Nothing
   // happens before Create.
-  void Play(const Text& address);
+  void Play(const core::Text& address);
   void Close();  // 8
 
-  const Text& PagePath() const { return pagePath_; }  // the page address once built
-  const Text& PageText() const { return pageText_; }
+  const core::Text& PagePath() const { return pagePath_; }  // the page address once built
+  const core::Text& PageText() const { return pageText_; }
   browser::BrowserHost& Browser() { return browser_; }
   int Width() const { return width_; }
   int Height() const { return height_; }
   int Left() const { return left_; }
   int Top() const { return top_; }
-  QWidget* Parent() const { return parent_; }
 
  private:
-  Text pagePath_;
-  Text pageText_;
+  core::Text pagePath_;
+  core::Text pageText_;
   browser::BrowserHost browser_;
   int width_ = 0;
   int height_ = 0;

@@ -43,8 +43,8 @@ std::string AsciiEscape(unsigned char byte) {
 
 // Walks the bytes the way the page's GBK (GB18030) decoder does, so that no byte the escaper
 // takes for part of a character can be read by the page as a quote or a backslash.
-Text ScriptStringContent(std::string_view gbk) {
-  Text out;
+core::Text ScriptStringContent(std::string_view gbk) {
+  core::Text out;
   out.reserve(gbk.size() + 8);
   const size_t n = gbk.size();
   size_t i = 0;
@@ -75,7 +75,7 @@ Text ScriptStringContent(std::string_view gbk) {
     if (InRange(second, 0x30, 0x39)) {
       if (i + 3 < n && InRange(at(i + 2), 0x81, 0xFE) && InRange(at(i + 3), 0x30, 0x39)) {
         const std::string_view sequence = gbk.substr(i, 4);
-        const QString decoded = FromGbk(sequence);
+        const QString decoded = core::FromGbk(sequence);
         if (decoded == QString(QChar(0x2028))) {
           out += "\\u2028";
         } else if (decoded == QString(QChar(0x2029))) {
@@ -105,7 +105,7 @@ Text ScriptStringContent(std::string_view gbk) {
   return out;
 }
 
-Text PlaylistLine(std::string_view gbkAddress) {
+core::Text PlaylistLine(std::string_view gbkAddress) {
   return "     playlist.appendItem(Player.newMedia(\"" + ScriptStringContent(gbkAddress) +
          "\"));\r\n";
 }

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
-#include "app/ids.h"
-#include "app/winsys/window_system.h"
 #include "radio/handlers.h"
 #include "radio/volume.h"
-#include "services/facilities.h"
 #include "skin/slider_bar.h"
+#include "ui/facilities.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
 
 namespace sonaro::radio {
 
@@ -21,7 +21,7 @@ bool g_dragging = false;
 int g_pressX = 0;
 
 void WarnNoMixer() {
-  MessageBox(GbkFromUtf8("系统音量打开失败!,您可能听不到声音!"), kMbIconWarning);
+  ui::MessageBox(core::GbkFromUtf8("系统音量打开失败!,您可能听不到声音!"), ui::kMbIconWarning);
 }
 
 int KnobLeft() { return ui::GetInt(ids::kStationPanel, ids::panel::kVolumeKnob, ui::prop::kLeft); }
@@ -75,7 +75,7 @@ void OnVolumeKnobMove(const ui::Event& event) {
     SetKnobLeft(left + 1);
   }
   // Further moves may be handled in here; each opens and closes the mixer on its own.
-  LetPendingMessagesRun();
+  ui::LetPendingMessagesRun();
   std::unique_ptr<SystemVolume> volume = MakeSystemVolume();
   if (!volume->Open()) {
     WarnNoMixer();

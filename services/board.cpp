@@ -8,16 +8,17 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/ids.h"
-#include "app/winsys/docking.h"
-#include "app/winsys/picture.h"
-#include "app/winsys/window_system.h"
-#include "services/core/background.h"
-#include "services/core/text.h"
-#include "services/core/webget.h"
+#include "core/background.h"
+#include "core/service_contract.h"
+#include "core/text.h"
+#include "core/webget.h"
 #include "services/handlers.h"
 #include "services/service_host.h"
 #include "skin/skin_control.h"
+#include "ui/docking.h"
+#include "ui/ids.h"
+#include "ui/picture.h"
+#include "ui/window_system.h"
 
 namespace sonaro::services {
 
@@ -28,29 +29,33 @@ skin::SkinButton& BoardButtonSkin() {
   return button;
 }
 
-Text Field(const XmlDoc& feed, int record, const char* name) {
-  return feed.Value("@1/@" + std::to_string(record) + "/" + name);
+core::Text Field(const core::XmlDoc& feed, int record, std::string_view tag) {
+  return feed.Value("@1/@" + std::to_string(record) + "/" + std::string(tag));
 }
 
 }  // namespace
 
-WebGetOptions& BoardFetchOptions() {
-  static WebGetOptions options = PageFetchOptions();
+core::WebGetOptions& BoardFetchOptions() {
+  static core::WebGetOptions options = core::PageFetchOptions();
   return options;
 }
 
-DedicationRow RowFromFeed(const XmlDoc& feed, int record) {
+DedicationRow RowFromFeed(const core::XmlDoc& feed, int record) {
+  core::Dedication d;
+  for (const core::DedicationField& field : core::kDedicationFields) {
+    d.*field.member = Field(feed, record, field.feedTag);
+  }
   DedicationRow row;
-  row[column::kDedicatorTitle] = Field(feed, record, "chenghu");
-  row[column::kDedicator] = Field(feed, record, "diangezhe");
-  row[column::kRecipientTitle] = Field(feed, record, "beichenghu");
-  row[column::kFor] = GbkFromUtf8("为");
-  row[column::kRecipient] = Field(feed, record, "beidiangezhe");
-  row[column::kSong] = Field(feed, record, "geming");
-  row[column::kDedicated] = GbkFromUtf8("点播了一首歌曲");
-  row[column::kAddress] = Field(feed, record, "gequdizhi");
-  row[column::kWishes] = Field(feed, record, "zhufuyu");
-  row[column::kDetails] = GbkFromUtf8("<详情点击查看>");
+  row[column::kDedicatorTitle] = d.dedicatorTitle;
+  row[column::kDedicator] = d.dedicator;
+  row[column::kRecipientTitle] = d.recipientTitle;
+  row[column::kFor] = core::GbkFromUtf8("为");
+  row[column::kRecipient] = d.recipient;
+  row[column::kSong] = d.song;
+  row[column::kDedicated] = core::GbkFromUtf8("点播了一首歌曲");
+  row[column::kAddress] = d.songAddress;
+  row[column::kWishes] = d.wishes;
+  row[column::kDetails] = core::GbkFromUtf8("<详情点击查看>");
   return row;
 }
 
@@ -63,7 +68,7 @@ namespace {
 struct ListedWishes {
   QPointer<QObject> list;
   int rows = -1;
-  std::unordered_set<Text> texts;
+  std::unordered_set<core::Text> texts;
 };
 
 ListedWishes& Listed() {
@@ -78,9 +83,9 @@ int AppendNewDedications(const std::vector<DedicationRow>& rows) {
   QObject* list = ui::FindControl(ids::kBoard, ids::board::kList);
   if (!list) return 0;
   if (listed.list != list || listed.rows != ui::ListRowCount(ids::kBoard, ids::board::kList)) {
-    const std::vector<Text> texts =
+    const std::vector<core::Text> texts =
         ui::ListColumnTexts(ids::kBoard, ids::board::kList, column::kWishes);
-    listed.texts = std::unordered_set<Text>(texts.begin(), texts.end());
+    listed.texts = std::unordered_set<core::Text>(texts.begin(), texts.end());
     listed.list = list;
   }
   int appended = 0;
@@ -114,19 +119,19 @@ namespace {
 
 // What one refresh brings from the host, read off the GUI thread.
 struct RefreshResult {
-  Bytes announcement;
+  core::Bytes announcement;
   std::vector<DedicationRow> rows;
 };
 
-RefreshResult FetchRefresh(const Text& feedAddress, const Text& announcementAddress,
-                           const WebGetOptions& options) {
+RefreshResult FetchRefresh(const core::Text& feedAddress, const core::Text& announcementAddress,
+                           const core::WebGetOptions& options) {
   RefreshResult result;
-  WebGetOptions capped = options;
+  core::WebGetOptions capped = options;
   capped.maxBytes = std::min(options.maxBytes, kMaxFeedBytes);
-  const Bytes feed = WebGet(feedAddress, capped);
+  const core::Bytes feed = core::WebGet(feedAddress, capped);
   capped.maxBytes = std::min(options.maxBytes, kMaxAnnouncementBytes);
-  result.announcement = WebGet(announcementAddress, capped);
-  XmlDoc doc;
+  result.announcement = core::WebGet(announcementAddress, capped);
+  core::XmlDoc doc;
   doc.Load(feed);
   const auto records = doc.ChildCount("@1/");
   if (records < 0 || size_t(records) > kMaxFeedRecords) return result;
@@ -149,15 +154,16 @@ void OnBoardRefresh(const ui::Event&) {
   g_refreshing = board;
   // The host may be slow or silent: both fetches and the reading of the feed run off the GUI
   // thread; the result is applied here in the order the board always had.
-  RunInBackground(
+  core::RunInBackground(
       board,
-      [feed = ServiceAddress("/gg/diangatai1/xmlxianshi.asp"),
-       announcement = ServiceAddress("/gonggao.txt"),
+      [feed = ServiceAddress(core::resource::kFeed),
+       announcement = ServiceAddress(core::resource::kAnnouncement),
        options = BoardFetchOptions()] { return FetchRefresh(feed, announcement, options); },
       [](RefreshResult result) {
         g_refreshing = nullptr;
         if (QWidget* shown = ui::FindWindow(ids::kBoard)) shown->repaint();
-        ui::SetText(ids::kBoard, ids::board::kAnnouncement, TextFromBytes(result.announcement));
+        ui::SetText(ids::kBoard, ids::board::kAnnouncement,
+                    core::TextFromBytes(result.announcement));
         AppendNewDedications(result.rows);
       });
 }

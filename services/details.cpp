@@ -1,13 +1,13 @@
 #include <QWidget>
 
-#include "app/ids.h"
-#include "app/winsys/docking.h"
-#include "app/winsys/picture.h"
-#include "app/winsys/window_system.h"
 #include "radio/player.h"
 #include "services/board.h"
 #include "services/handlers.h"
 #include "skin/transparent.h"
+#include "ui/docking.h"
+#include "ui/ids.h"
+#include "ui/picture.h"
+#include "ui/window_system.h"
 
 namespace sonaro::services {
 
@@ -40,10 +40,11 @@ void ShowDedication(const DedicationRow& row) {
   if (radio::PagePlayer* player = radio::Player()) player->Play(row[kAddress]);
   // 3. The station box tells whose dedication is playing.
   ui::SetText(ids::kMainWindow, ids::main::kStationBox,
-              row[kDedicator] + GbkFromUtf8("点播的歌曲"));
+              row[kDedicator] + core::GbkFromUtf8("点播的歌曲"));
   // 4. The card: signature, greeting, wishes, song title.
-  ui::SetText(ids::kDetails, ids::details::kSignature,
-              GbkFromUtf8("你的") + row[kDedicatorTitle] + GbkFromUtf8("：") + row[kDedicator]);
+  ui::SetText(
+      ids::kDetails, ids::details::kSignature,
+      core::GbkFromUtf8("你的") + row[kDedicatorTitle] + core::GbkFromUtf8("：") + row[kDedicator]);
   ui::SetText(ids::kDetails, ids::details::kGreeting, row[kRecipientTitle] + row[kRecipient] + ":");
   ui::SetText(ids::kDetails, ids::details::kWishes, row[kWishes]);
   ui::SetText(ids::kDetails, ids::details::kSongTitle, row[kSong]);

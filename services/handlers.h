@@ -1,7 +1,7 @@
 // Event handlers of the online services, bound in the window catalogue.
 #pragma once
 
-#include "app/winsys/event.h"
+#include "ui/event.h"
 
 namespace sonaro::services {
 

@@ -4,32 +4,35 @@
 #include <array>
 #include <utility>
 
-#include "app/ids.h"
-#include "app/winsys/picture.h"
-#include "app/winsys/window_system.h"
 #include "browser/page_scripting.h"
-#include "services/facilities.h"
+#include "core/service_contract.h"
 #include "services/handlers.h"
 #include "services/service_host.h"
+#include "ui/facilities.h"
+#include "ui/ids.h"
+#include "ui/picture.h"
+#include "ui/window_system.h"
 
 namespace sonaro::services {
 
 namespace {
 
-// The dedication page on the service host; it carries the form the seven boxes fill.
-constexpr const char* kDedicationPath = "/gg/diangatai1/index.asp";
-constexpr const char* kHelpPath = "/tessaly/shouyinji/bangzhu/01.html";
+using core::Dedication;
 
-// The page's text fields and the boxes they are filled from, in the order they are filled.
-// The wishes (编辑框5) go through the element scripter: the page's field is a text area.
-constexpr std::array<std::pair<const char*, uint32_t>, 6> kTextFields = {{
-    {"beichenghu", ids::request::kEdit1},
-    {"beiname", ids::request::kEdit2},
-    {"geming", ids::request::kEdit3},
-    {"dizhi", ids::request::kEdit4},
-    {"dianname", ids::request::kEdit7},
-    {"dianchenghu", ids::request::kEdit6},
+// The dedication page's text fields and the boxes they are filled from, in the order they are
+// filled. The wishes (编辑框5) go through the element scripter: the page's field is a text area.
+constexpr std::array<std::pair<std::string Dedication::*, uint32_t>, 6> kTextFields = {{
+    {&Dedication::recipientTitle, ids::request::kEdit1},
+    {&Dedication::recipient, ids::request::kEdit2},
+    {&Dedication::song, ids::request::kEdit3},
+    {&Dedication::songAddress, ids::request::kEdit4},
+    {&Dedication::dedicator, ids::request::kEdit7},
+    {&Dedication::dedicatorTitle, ids::request::kEdit6},
 }};
+
+core::Text FormName(std::string Dedication::*member) {
+  return core::Text(core::FieldOf(member).formName);
+}
 
 constexpr std::array<uint32_t, 7> kBoxesInOrder = {
     ids::request::kEdit1, ids::request::kEdit2, ids::request::kEdit3, ids::request::kEdit4,
@@ -46,8 +49,8 @@ void OnRequestFormCreated(const ui::Event& event) {
   ui::CutOutline(form, ui::DecodePicture(picture));
   // 2. The hidden browser loads the dedication page; the address is handed over without a
   // scheme, as the browser box takes one a user would type.
-  ui::SetText(ids::kRequestForm, ids::request::kBrowser, ServiceHost() + kDedicationPath,
-              ui::prop::kAddress);
+  ui::SetText(ids::kRequestForm, ids::request::kBrowser,
+              ServiceHost() + std::string(core::resource::kDedicationPage), ui::prop::kAddress);
 }
 
 // The form a press came from: several may be open. The newest when the press did not come from
@@ -66,16 +69,17 @@ void OnRequestSubmit(const ui::Event& event) {
   // boxes are emptied in any case.
   QPointer<QWidget> box = qobject_cast<QWidget*>(ui::ControlIn(window, ids::request::kBrowser));
   form.AttachToWindow(box);
-  for (const auto& [field, unit] : kTextFields) form.SetTextInputByName(field, text(unit));
+  for (const auto& [member, unit] : kTextFields)
+    form.SetTextInputByName(FormName(member), text(unit));
   elements.AttachToPage(nullptr, box);
-  elements.SetValueByName("neirong", 1, text(ids::request::kEdit5));
-  form.ClickButtonByCaption(GbkFromUtf8("提交留言"));
+  elements.SetValueByName(FormName(&Dedication::wishes), 1, text(ids::request::kEdit5));
+  form.ClickButtonByCaption(core::GbkFromUtf8("提交留言"));
   for (uint32_t unit : kBoxesInOrder) ui::SetWidgetText(ui::ControlIn(window, unit), {});
 }
 
 void OnRequestClose(const ui::Event& event) { ui::DestroyWindowLater(PressedForm(event)); }
 
-void OnRequestHelp(const ui::Event&) { OpenInBrowser(HelpAddress(kHelpPath)); }
+void OnRequestHelp(const ui::Event&) { ui::OpenInBrowser(HelpAddress(core::resource::kHelpPage)); }
 
 // Pressing the "special note" label does nothing.
 void OnRequestNotePressed(const ui::Event&) {}

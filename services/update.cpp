@@ -1,10 +1,10 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/ids.h"
-#include "app/winsys/window_system.h"
 #include "services/handlers.h"
 #include "services/update_check.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
 
 namespace sonaro::services {
 

@@ -5,25 +5,25 @@
 #include <functional>
 #include <string>
 
-#include "services/core/gbk.h"
-#include "services/core/webget.h"
+#include "core/gbk.h"
+#include "core/webget.h"
 
-namespace sonaro {
+namespace sonaro::services {
 
 // The update check's program state.
 struct UpdateState {
-  Text currentVersion;   // "2.0" once the Update window has been set up
-  Text downloadAddress;  // written by a check that finds a newer version
+  core::Text currentVersion;   // "2.0" once the Update window has been set up
+  core::Text downloadAddress;  // written by a check that finds a newer version
 };
 
 struct UpdateSettings {
-  Text pageAddress;    // the update page: "http://" service host "/gengxin.html"
-  std::string folder;  // where a downloaded file goes: the program folder
+  core::Text pageAddress;  // the update page: "http://" service host "/gengxin.html"
+  std::string folder;      // where a downloaded file goes: the program folder
   // Where it goes when the program folder cannot be written (an installed program): the user's
   // download folder.
   std::string fallbackFolder;
-  WebGetOptions pageFetch = PageFetchOptions();
-  WebGetOptions downloadFetch = DownloadFetchOptions();
+  core::WebGetOptions pageFetch = core::PageFetchOptions();
+  core::WebGetOptions downloadFetch = core::DownloadFetchOptions();
 };
 
 // The service host's update page and the program folder.
@@ -31,7 +31,7 @@ UpdateSettings DefaultUpdateSettings();
 
 // Window set-up: sets the current version and gives the caption of the label 标签1,
 // "当前版本：2.0".
-Text SetUpUpdateWindow(UpdateState& state);
+core::Text SetUpUpdateWindow(UpdateState& state);
 
 // The check, run in the Update window's creation event after SetUpUpdateWindow: fetches the
 // update page off the GUI thread; once it has arrived, and only while context lives, answers it
@@ -41,7 +41,7 @@ void CheckForUpdate(UpdateState& state, const UpdateSettings& settings, QObject*
 
 // Reads the update page and, when it offers a newer version, asks the user (Yes/No) and opens the
 // download page or starts the download in the background; otherwise says "暂时没有更新".
-void AnswerUpdatePage(UpdateState& state, const UpdateSettings& settings, const Text& page);
+void AnswerUpdatePage(UpdateState& state, const UpdateSettings& settings, const core::Text& page);
 
 // The download's work, off the GUI thread, on its own copy of the address: fetches it and saves
 // the bytes as a new file under the address's last piece, in folder or, where folder cannot be
@@ -49,10 +49,10 @@ void AnswerUpdatePage(UpdateState& state, const UpdateSettings& settings, const 
 // (also for a name the program's own files have, a library's or a hidden file's, and for a
 // file that exists already).
 struct UpdateMessage {
-  Text text;
+  core::Text text;
   int style = 0;
 };
-UpdateMessage DownloadUpdate(Text address, std::string folder, std::string fallbackFolder,
-                             WebGetOptions fetch);
+UpdateMessage DownloadUpdate(core::Text address, std::string folder, std::string fallbackFolder,
+                             core::WebGetOptions fetch);
 
-}  // namespace sonaro
+}  // namespace sonaro::services

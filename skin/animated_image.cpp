@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/winsys/props.h"
 #include "skin/image.h"
 #include "skin/internal.h"
 #include "skin/props.h"
 #include "skin/runtime.h"
 #include "skin/testing.h"
+#include "ui/props.h"
 
 namespace sonaro::skin {
 

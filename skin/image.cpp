@@ -9,7 +9,7 @@
 #include <QPlainTextEdit>
 #include <QWidget>
 
-#include "app/winsys/picture.h"
+#include "ui/picture.h"
 
 namespace sonaro::skin {
 

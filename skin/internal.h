@@ -24,7 +24,6 @@ class LayerSurface : public QObject {
   static LayerSurface* Install(QWidget* window);
 
   void Present(const QImage& frame, std::optional<QLine> caret);
-  const QImage& Frame() const { return frame_; }
   // The picture the window shows: the frame with the caret line, if any.
   QImage Picture() const;
 

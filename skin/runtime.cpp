@@ -3,12 +3,12 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-#include "app/winsys/props.h"
-#include "app/winsys/window_system.h"
 #include "skin/image.h"
 #include "skin/internal.h"
 #include "skin/props.h"
 #include "skin/testing.h"
+#include "ui/props.h"
+#include "ui/window_system.h"
 
 namespace sonaro::skin {
 

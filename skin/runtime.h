@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "app/winsys/winproc.h"
+#include "ui/winproc.h"
 
 namespace sonaro::skin {
 

@@ -7,12 +7,12 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "app/winsys/props.h"
-#include "app/winsys/winproc.h"
 #include "skin/props.h"
 #include "skin/runtime.h"
 #include "skin/skin_window.h"
 #include "skin/testing.h"
+#include "ui/props.h"
+#include "ui/winproc.h"
 
 namespace sonaro::skin {
 
@@ -259,9 +259,9 @@ bool SkinControl::SendMessage(QEvent* event) { return Send(event); }
 // --- SkinButton -------------------------------------------------------------------------------
 
 QWidget* SkinButton::Create(QWidget* parent, int x, int y, int width, int height,
-                            const Text& caption) {
+                            const core::Text& caption) {
   if (!IsLiveWindow(parent)) return nullptr;  // a child window needs its parent
-  auto* button = new ui::Hooked<QPushButton>(FromGbk(caption), parent);
+  auto* button = new ui::Hooked<QPushButton>(core::FromGbk(caption), parent);
   button->setAttribute(Qt::WA_OpaquePaintEvent, false);
   button->setGeometry(x, y, width, height);
   button->show();

@@ -12,7 +12,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "services/core/gbk.h"
+#include "core/gbk.h"
 #include "skin/image.h"
 
 namespace sonaro::skin {
@@ -39,7 +39,7 @@ class SkinControl {
   virtual bool Send(QEvent* event);
   // 7. One process-wide tooltip; the first call registers the control as a tool, later
   //    calls only change its text. atCursor false centres the tip below the control.
-  virtual void SetToolTip(const Text& text, std::optional<bool> atCursor = std::nullopt);
+  virtual void SetToolTip(const core::Text& text, std::optional<bool> atCursor = std::nullopt);
   // 8. Omitted values keep the current ones; the control comes to the top.
   virtual void Move(std::optional<int> x = std::nullopt, std::optional<int> y = std::nullopt,
                     std::optional<int> width = std::nullopt,
@@ -63,7 +63,7 @@ class SkinButton : public SkinControl {
   // 13. Creates a push button child of `parent` at the rectangle with the caption (GBK) and binds
   //     it without a normal image; returns it (null if it could not be created).
   virtual QWidget* Create(QWidget* parent, int x, int y, int width, int height,
-                          const Text& caption);
+                          const core::Text& caption);
   // 14. Attach, "PngControl_Type" = 3, the normal image if one is given and non-null, owner
   //     drawing, the standalone hook (the button's procedure kept in "PngControl_WndProc"),
   //     then a repaint. Nothing happens for a control that is not a live window.

@@ -5,10 +5,10 @@
 #include <QPalette>
 #include <algorithm>
 
-#include "app/winsys/props.h"
-#include "app/winsys/winproc.h"
 #include "skin/props.h"
 #include "skin/runtime.h"
+#include "ui/props.h"
+#include "ui/winproc.h"
 
 namespace sonaro::skin {
 
@@ -137,6 +137,6 @@ void SkinTextBox::SetBackType(int type) {
   box->update();
 }
 
-Text SkinTextBox::GetText() const { return ToGbk(ControlText(handle_.data())); }
+core::Text SkinTextBox::GetText() const { return core::ToGbk(ControlText(handle_.data())); }
 
 }  // namespace sonaro::skin

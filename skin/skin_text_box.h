@@ -31,7 +31,7 @@ class SkinTextBox : public SkinControl {
   // 19. The back type (1 stretch, 2 fit and centre, else natural size).
   virtual void SetBackType(int type);
   // 20. The box's text, GBK.
-  virtual Text GetText() const;
+  virtual core::Text GetText() const;
 };
 
 }  // namespace sonaro::skin

@@ -11,13 +11,13 @@
 #include <array>
 #include <cstdlib>
 
-#include "app/winsys/props.h"
-#include "app/winsys/winproc.h"
 #include "skin/internal.h"
 #include "skin/props.h"
 #include "skin/runtime.h"
 #include "skin/skin_control.h"
 #include "skin/testing.h"
+#include "ui/props.h"
+#include "ui/winproc.h"
 
 namespace sonaro::skin {
 
@@ -394,7 +394,6 @@ QImage PresentedLayer(const QWidget* window) {
 
 QWidget* CaretWindow() { return Caret().window.data(); }
 QWidget* CaretControl() { return Caret().control.data(); }
-int CaretPhase() { return Caret().phase; }
 
 // --- SkinWindow -------------------------------------------------------------------------------
 

@@ -74,6 +74,5 @@ void DrawLayerControl(QWidget* window, QWidget* control, QPainter& painter);
 // The process-wide caret state (one caret at a time).
 QWidget* CaretWindow();
 QWidget* CaretControl();
-int CaretPhase();
 
 }  // namespace sonaro::skin

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
-#include "app/winsys/window_system.h"
-#include "app/winsys/winproc.h"
-#include "services/core/gbk.h"
-#include "services/facilities.h"
+#include "core/gbk.h"
+#include "ui/facilities.h"
+#include "ui/window_system.h"
+#include "ui/winproc.h"
 
 namespace sonaro::skin {
 
@@ -212,7 +212,8 @@ bool SliderBar::Build(ControlRef thumbRef, ControlRef trackRef, ControlRef fillR
   const int64_t maximum = maximumArg.value_or(100);
   const int64_t value = valueArg.value_or(minimum);
   if (minimum >= maximum) {
-    MessageBox(GbkFromUtf8("构建滑块条失败！原因为：最小值不能大于或等于最大值！"), kMbIconError);
+    ui::MessageBox(core::GbkFromUtf8("构建滑块条失败！原因为：最小值不能大于或等于最大值！"),
+                   ui::kMbIconError);
     return false;
   }
   QWidget* thumb = ui::ControlWidget(thumbRef.windowId, thumbRef.unitId);

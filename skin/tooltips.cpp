@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <map>
 
-#include "app/winsys/props.h"
 #include "skin/props.h"
 #include "skin/skin_control.h"
+#include "ui/props.h"
 
 namespace sonaro::skin {
 
@@ -160,7 +160,7 @@ ToolTipWindow* EnsureShared() {
 
 }  // namespace
 
-void SkinControl::SetToolTip(const Text& text, std::optional<bool> atCursor) {
+void SkinControl::SetToolTip(const core::Text& text, std::optional<bool> atCursor) {
   // 1. The shared tooltip window, wrapping at 1024 pixels.
   ToolTipWindow* tips = EnsureShared();
   QWidget* control = handle_.data();
@@ -168,10 +168,10 @@ void SkinControl::SetToolTip(const Text& text, std::optional<bool> atCursor) {
   if (!GetProperty(prop::kToolTips).toLongLong()) {
     // 2. Register the control as a tool; centred below it when atCursor is given as false.
     SetProperty(prop::kToolTips, 1);
-    tips->AddTool(control, FromGbk(text), atCursor.has_value() && !*atCursor);
+    tips->AddTool(control, core::FromGbk(text), atCursor.has_value() && !*atCursor);
   } else {
     // 3. Only the text of the existing tool changes.
-    tips->UpdateTipText(control, FromGbk(text));
+    tips->UpdateTipText(control, core::FromGbk(text));
   }
 }
 

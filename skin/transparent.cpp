@@ -16,10 +16,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/winsys/picture.h"
-#include "app/winsys/props.h"
-#include "app/winsys/window_system.h"
-#include "app/winsys/winproc.h"
+#include "ui/picture.h"
+#include "ui/props.h"
+#include "ui/window_system.h"
+#include "ui/winproc.h"
 
 namespace sonaro::skin {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/winsys/catalogue_types.h"
+#include "ui/catalogue_types.h"
 
 namespace sonaro::skin {
 

@@ -4,10 +4,14 @@
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build, all tests again;
 #   3. the fuzz targets, 60 s each, under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   4. the formatting check.
+# Before building, the layer check: no folder includes from a folder above it.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 bash tools/install-deps.sh
+
+echo "== layers"
+python3 tools/check-layers.py
 
 echo "== build (warnings as errors)"
 bash tools/build.sh build-ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONARO_WERROR=ON

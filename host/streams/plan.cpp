@@ -4,7 +4,7 @@
 #include <cmath>
 #include <optional>
 
-#include "services/core/gbk.h"
+#include "host/gbk.h"
 
 namespace sonaro::streams {
 
@@ -117,7 +117,7 @@ const Route* Listener::Find(std::string_view target) const {
 
 bool Listener::Add(Route route) {
   std::vector<std::string> spellings{route.path};
-  if (!IsAscii(route.path)) spellings.push_back(GbkFromUtf8(route.path));
+  if (!IsAscii(route.path)) spellings.push_back(host::GbkFromUtf8(route.path));
   for (const std::string& spelling : spellings) {
     if (index_.contains(spelling)) return false;
   }
@@ -135,13 +135,13 @@ int PitchOfRow(int row) {
   return Pitches()[size_t(step < 0 ? step + kPitchSteps : step)];
 }
 
-Plan BuildPlan(std::span<const radio::StationRow> rows,
+Plan BuildPlan(std::span<const core::StationRow> rows,
                const std::function<std::string_view(int)>& hostOf) {
   Plan plan;
   std::map<std::pair<std::string, int>, size_t> listenerAt;
   std::map<std::string, int> rowOfAddress;
   for (size_t i = 0; i < rows.size(); ++i) {
-    const radio::StationRow& row = rows[i];
+    const core::StationRow& row = rows[i];
     const int number = int(i) + 1;
     const std::string_view hostText = hostOf(row.server);
     HostPort where = SplitHost(hostText);
@@ -157,10 +157,7 @@ Plan BuildPlan(std::span<const radio::StationRow> rows,
       continue;
     }
     const int port = where.port.value_or(row.port != 0 ? row.port : kDefaultPort);
-    std::string address = row.scheme == radio::Scheme::Mms ? "mms://" : "http://";
-    address += hostText;
-    if (row.port != 0) address += ":" + std::to_string(row.port);
-    address += row.path;
+    const std::string address = core::StreamAddress(row, hostText);
     // Rows with the same address are the same stream: the first row's pitch.
     if (rowOfAddress.contains(address)) continue;
     rowOfAddress.emplace(address, number);
@@ -176,9 +173,9 @@ Plan BuildPlan(std::span<const radio::StationRow> rows,
     }
     Listener& listener = plan.listeners[at->second];
     Route route;
-    route.kind = row.scheme == radio::Scheme::Mms ? Kind::Mms
-                 : IsPlaylistPath(row.path)       ? Kind::Asx
-                                                  : Kind::Http;
+    route.kind = row.scheme == core::Scheme::Mms ? Kind::Mms
+                 : IsPlaylistPath(row.path)      ? Kind::Asx
+                                                 : Kind::Http;
     route.row = number;
     route.label = row.label;
     route.address = address;
@@ -207,7 +204,7 @@ Plan BuildPlan(std::span<const radio::StationRow> rows,
 }
 
 Plan BuildPlan() {
-  return BuildPlan(radio::kStationTable, [](int server) { return radio::ServerHost(server); });
+  return BuildPlan(core::kStationTable, [](int server) { return core::ServerHost(server); });
 }
 
 }  // namespace sonaro::streams

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "radio/stations.h"
+#include "core/station_table.h"
 
 namespace sonaro::streams {
 
@@ -60,7 +60,7 @@ std::string PlaylistStreamPath(const Route& route);
 int PitchOfRow(int row);
 
 // Groups the rows by listener. hostOf gives the host text of a server key.
-Plan BuildPlan(std::span<const radio::StationRow> rows,
+Plan BuildPlan(std::span<const core::StationRow> rows,
                const std::function<std::string_view(int)>& hostOf);
 
 // The plan of this build's table and host file.

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "core/gbk.h"
 #include "radio/template_cipher.h"
-#include "services/core/gbk.h"
 
 namespace {
 
@@ -29,10 +29,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string utf8((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::string gbk = sonaro::GbkFromUtf8(utf8);
+  const std::string gbk = sonaro::core::GbkFromUtf8(utf8);
   // The program fills these in; a template without one of them cannot make a working page.
   for (const char* placeholder : {"播放器宽度", "播放器高度", "播放列表数据"}) {
-    if (gbk.find(sonaro::GbkFromUtf8(placeholder)) == std::string::npos) {
+    if (gbk.find(sonaro::core::GbkFromUtf8(placeholder)) == std::string::npos) {
       std::fprintf(stderr, "encipher_template: %s lacks the placeholder %s\n", argv[1],
                    placeholder);
       return 1;

@@ -7,15 +7,14 @@ Started by desktop_e2e.sh inside headless_desktop.sh --wm (openbox; no XEmbed tr
 no StatusNotifierWatcher). The accessibility probe runs on a thread of its own while the
 pointer and the keyboard act; windows are read from X.
 """
-import argparse
 import os
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
-from desktop import (MINIMISE, Program, check, choose_from_body_menu, click_in_main,  # noqa: E402
-                     iconic, log, shown, wait_until, window_id, xdotool)
+from desktop import (MINIMISE, check, choose_from_body_menu, click_in_main, iconic,  # noqa: E402
+                     log, run_driver, shown, wait_until, window_id, xdotool)
 from stall_probe import FEED, UPDATE_PAGE, Probe, ServiceHost  # noqa: E402
 
 SETTLE = 3.0        # s after the Main window shows: the browser engine's start is past
@@ -88,33 +87,20 @@ def quit_while_hanging(program, host):
           % (EXIT_WITHIN, code, time.monotonic() - began))
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--program', required=True)
-    parser.add_argument('--work', required=True)
-    args = parser.parse_args()
+def drive(args, start):
     host = ServiceHost('silent')
     started = time.monotonic()
-    program = None
     try:
-        program = Program(args.program, args.work)
+        program = start()
         check(wait_until(lambda: 'main' in shown(program.proc.pid), 20),
               'start-up shows the Main window')
         time.sleep(SETTLE)
         responsive(program, host, started)
         taskbar(program, args)
         quit_while_hanging(program, host)
-    except Exception as failure:  # a failed check, or a program that does not end
-        if program:
-            program.fail(failure)
-        else:
-            log('FAIL:', failure)
-        return 1
     finally:
         host.close()
-    log('all desktop checks passed')
-    return 0
 
 
 if __name__ == '__main__':
-    sys.exit(main())
+    sys.exit(run_driver(drive, 'all desktop checks passed'))

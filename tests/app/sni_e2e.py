@@ -6,7 +6,6 @@ Started by sni_e2e.sh inside headless_desktop.sh. This driver puts a StatusNotif
 is its own host, so Qt chooses the D-Bus tray over XEmbed) and a notification server on the
 session bus before the program starts, then talks to the icon over the bus as a tray host does.
 """
-import argparse
 import os
 import re
 import sys
@@ -15,8 +14,8 @@ import threading
 from gi.repository import Gio, GLib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
-from desktop import (MENU_LABELS, MINIMISE, Failure, Program, check,  # noqa: E402
-                     click_in_main, log, shown, wait_until)
+from desktop import (MENU_LABELS, MINIMISE, check, click_in_main, log,  # noqa: E402
+                     run_driver, shown, wait_until)
 
 WATCHER = 'org.kde.StatusNotifierWatcher'
 WATCHER_PATH = '/StatusNotifierWatcher'
@@ -161,7 +160,9 @@ def menu_entries(tray, service, path):
             if props.get('visible', True) and props.get('type', 'standard') == 'standard']
 
 
-def drive(program, tray):
+def drive(args, start):
+    tray = TrayBus()
+    program = start()
     pid = program.proc.pid
     # The icon registers with the watcher from its own connection, with its tip.
     check(wait_until(tray.registered, 10), 'the icon registers with the watcher')
@@ -206,25 +207,5 @@ def drive(program, tray):
           % code)
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--program', required=True)
-    parser.add_argument('--work', required=True)
-    args = parser.parse_args()
-    try:
-        tray = TrayBus()
-        program = Program(args.program, args.work)
-    except Failure as failure:
-        log('FAIL:', failure)
-        return 1
-    try:
-        drive(program, tray)
-    except Exception as failure:  # a failed check, a bus error or a program that does not end
-        program.fail(failure)
-        return 1
-    log('all StatusNotifierItem checks passed')
-    return 0
-
-
 if __name__ == '__main__':
-    sys.exit(main())
+    sys.exit(run_driver(drive, 'all StatusNotifierItem checks passed'))

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/catalogue.h"
-#include "app/ids.h"
+#include "ui/ids.h"
 
 using namespace sonaro;
 using ui::Kind;

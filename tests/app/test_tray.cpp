@@ -9,16 +9,16 @@
 #include <cstring>
 
 #include "app/catalogue.h"
-#include "app/ids.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/single_instance.h"
 #include "app/tray.h"
-#include "app/winsys/window_system.h"
 #include "assets/assets.h"
 #include "radio/volume.h"
 #include "services/board.h"
-#include "services/facilities.h"
+#include "ui/facilities.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
 
 using namespace sonaro;
 using namespace sonaro::app;
@@ -85,11 +85,11 @@ class Tray : public ::testing::Test {
 TEST(TrayBuffers, TextsAreCutAtACharacterBoundary) {
   char tip[8];
   CopyToBuffer(tip, sizeof tip, "abcdefghij");
-  EXPECT_STREQ(tip, "abcdefg");                              // seven bytes and the terminating zero
-  CopyToBuffer(tip, sizeof tip, GbkFromUtf8("收音机真好"));  // two bytes each
-  EXPECT_EQ(std::string(tip), GbkFromUtf8("收音机"));        // six bytes: no half character
-  CopyToBuffer(tip, sizeof tip, "a" + GbkFromUtf8("收音机真"));
-  EXPECT_EQ(std::string(tip), "a" + GbkFromUtf8("收音机"));
+  EXPECT_STREQ(tip, "abcdefg");  // seven bytes and the terminating zero
+  CopyToBuffer(tip, sizeof tip, core::GbkFromUtf8("收音机真好"));  // two bytes each
+  EXPECT_EQ(std::string(tip), core::GbkFromUtf8("收音机"));        // six bytes: no half character
+  CopyToBuffer(tip, sizeof tip, "a" + core::GbkFromUtf8("收音机真"));
+  EXPECT_EQ(std::string(tip), "a" + core::GbkFromUtf8("收音机"));
   CopyToBuffer(tip, sizeof tip, "");
   EXPECT_EQ(tip[0], 0);
 }
@@ -103,7 +103,7 @@ TEST_F(Tray, TheIconIsThereFromStartUpWithItsTip) {
   EXPECT_EQ(record.flags, 7u);
   EXPECT_EQ(record.callbackMessage, 123456u);
   EXPECT_EQ(record.window, ids::kMainWindow);
-  EXPECT_EQ(std::string(record.tip), GbkFromUtf8("收音机"));
+  EXPECT_EQ(std::string(record.tip), core::GbkFromUtf8("收音机"));
 }
 
 TEST_F(Tray, MinimiseHidesTheFourWindowsAndShowsTheBalloon) {
@@ -117,8 +117,8 @@ TEST_F(Tray, MinimiseHidesTheFourWindowsAndShowsTheBalloon) {
   EXPECT_FALSE(State().mainAnimation.IsValid());
   const TrayRecord& record = CurrentTrayRecord();
   EXPECT_EQ(record.flags, 0x10u);
-  EXPECT_EQ(std::string(record.infoTitle), GbkFromUtf8("窗口最小化"));
-  EXPECT_EQ(std::string(record.info), GbkFromUtf8("左键单击恢复窗口"));
+  EXPECT_EQ(std::string(record.infoTitle), core::GbkFromUtf8("窗口最小化"));
+  EXPECT_EQ(std::string(record.info), core::GbkFromUtf8("左键单击恢复窗口"));
   EXPECT_EQ(record.infoFlags, 1u);
 
   // A second minimise adds no second icon.
@@ -151,7 +151,7 @@ TEST_F(Tray, ARightClickPopsUpTheMenuAndTheHostComingBackReAddsTheIcon) {
 
   DeliverTaskbarCreated();
   EXPECT_EQ(shell_.adds, 2);
-  EXPECT_EQ(std::string(shell_.last.tip), GbkFromUtf8("收音机"));
+  EXPECT_EQ(std::string(shell_.last.tip), core::GbkFromUtf8("收音机"));
   EXPECT_TRUE(shell_.last.flags & kTrayFlagTip);
 }
 
@@ -162,7 +162,7 @@ TEST_F(Tray, AHostComingBackAfterABalloonReAddsTheIconWithItsTip) {
   EXPECT_EQ(shell_.adds, 2);
   const uint32_t iconFlags = kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip;
   EXPECT_EQ(shell_.last.flags & iconFlags, iconFlags);
-  EXPECT_EQ(std::string(shell_.last.tip), GbkFromUtf8("收音机"));
+  EXPECT_EQ(std::string(shell_.last.tip), core::GbkFromUtf8("收音机"));
   // The program's own record keeps the flags of its last operation.
   EXPECT_EQ(CurrentTrayRecord().flags, kTrayFlagInfo);
   // Once the icon is removed, the host coming back adds nothing.

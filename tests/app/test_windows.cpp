@@ -14,16 +14,16 @@
 #include <QTreeWidget>
 
 #include "app/catalogue.h"
-#include "app/ids.h"
 #include "app/program.h"
-#include "app/winsys/window_system.h"
 #include "assets/assets.h"
+#include "core/gbk.h"
 #include "radio/volume.h"
 #include "services/board.h"
-#include "services/core/gbk.h"
-#include "services/facilities.h"
 #include "skin/transparent.h"
 #include "sonaro_config.h"
+#include "ui/facilities.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
 
 using namespace sonaro;
 using ui::prop::kLeft;
@@ -101,7 +101,7 @@ TEST_F(ProgramWindows, StartShowsMainAndDockedPanelWithTheBoardHidden) {
   EXPECT_EQ(tree->topLevelItemCount(), 6);
   EXPECT_EQ(ui::TreeItemCount(ids::kStationPanel, ids::panel::kTree), 119);
   EXPECT_EQ(ui::TreeItemText(ids::kStationPanel, ids::panel::kTree, 4),
-            GbkFromUtf8("CRI Hit FM 88.7"));
+            core::GbkFromUtf8("CRI Hit FM 88.7"));
 
   EXPECT_EQ(ui::GetText(ids::kStationPanel, ids::panel::kAdvertBox, ui::prop::kAddress),
             std::string("http://") + config::kServiceHost + "/gg/gg/gg.html");
@@ -175,20 +175,20 @@ TEST_F(ProgramWindows, MaximiseDoesNothing) {
 
 TEST_F(ProgramWindows, AboutBoxAndTheMenuItemsThatDoNothing) {
   struct Shown {
-    Text text;
+    core::Text text;
     int style;
-    Text title;
+    core::Text title;
   };
   std::vector<Shown> shown;
-  SetMessageAnswerer([&](const Text& text, int style, const Text& title) {
+  ui::SetMessageAnswerer([&](const core::Text& text, int style, const core::Text& title) {
     shown.push_back({text, style, title});
-    return kIdOk;
+    return ui::kIdOk;
   });
   ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuAbout, ui::kEventClicked);
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].text, GbkFromUtf8("累了以后在写吧！"));
+  EXPECT_EQ(shown[0].text, core::GbkFromUtf8("累了以后在写吧！"));
   EXPECT_EQ(shown[0].style, 0);
-  EXPECT_EQ(shown[0].title, GbkFromUtf8("Varrowen"));
+  EXPECT_EQ(shown[0].title, core::GbkFromUtf8("Varrowen"));
 
   const int before = int(QApplication::topLevelWidgets().size());
   ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuSuggest, ui::kEventClicked);
@@ -196,7 +196,7 @@ TEST_F(ProgramWindows, AboutBoxAndTheMenuItemsThatDoNothing) {
   QCoreApplication::processEvents();
   EXPECT_EQ(int(QApplication::topLevelWidgets().size()), before);
   EXPECT_EQ(shown.size(), 1u);
-  SetMessageAnswerer(nullptr);
+  ui::SetMessageAnswerer(nullptr);
 }
 
 // The platform picks a window's visual when the window gets its native handle: the Main window
@@ -285,7 +285,7 @@ TEST_F(ProgramWindows, EveryControlTellsAScreenReaderWhatItIs) {
   EXPECT_EQ(name(ids::kMainWindow, ids::main::kDiantaidaohang), QStringLiteral("电台列表"));
   EXPECT_EQ(name(ids::kRequestForm, ids::request::kHelp), QStringLiteral("点击查看帮助"));
   // A caption the program changes is what is said then.
-  ui::SetText(ids::kDetails, ids::details::kSongTitle, GbkFromUtf8("月亮河"));
+  ui::SetText(ids::kDetails, ids::details::kSongTitle, core::GbkFromUtf8("月亮河"));
   EXPECT_EQ(name(ids::kDetails, ids::details::kSongTitle), QStringLiteral("月亮河"));
 }
 

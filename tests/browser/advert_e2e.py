@@ -6,13 +6,11 @@ no stream and make no sound. Without the isolation the first way alone plays its
 Started by advert_e2e.sh inside headless_desktop.sh (virtual X server, accessibility bus, sound
 server with a null sink).
 """
-import argparse
 import os
 import sys
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
-from desktop import Monitor, Peer, Program, check, log, tone_mp3, wait_until  # noqa: E402
+from desktop import Monitor, Peer, check, log, run_driver, tone_mp3, wait_until  # noqa: E402
 import stall_probe  # noqa: E402
 
 STREAM_PORT = 18997
@@ -44,11 +42,7 @@ setTimeout(function () { location.href = 'file://%(player_page)s'; }, 500);
 </script></body></html>"""
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--program', required=True)
-    parser.add_argument('--work', required=True)
-    args = parser.parse_args()
+def drive(args, start):
     stream = Peer(STREAM_PORT)
     stream.serve('/stolen1', tone_mp3(TONE, args.work), endless=True)
     stream.serve('/stolen2', tone_mp3(TONE, args.work), endless=True)
@@ -58,9 +52,8 @@ def main():
                                                    'player_page': player_page}).encode('gbk')
     host = stall_probe.ServiceHost('quick')
     monitor = Monitor()
-    program = None
     try:
-        program = Program(args.program, args.work)
+        program = start()
         check(wait_until(lambda: any(p.startswith('/gg/gg/tried') for p in host.paths()), 30),
               'the advert page ran its script')
         log('the page got as far as', [p for p in host.paths() if p.startswith('/gg/gg/tried')])
@@ -69,18 +62,10 @@ def main():
               % [c['path'] for c in stream.snapshot()])
         check(program.proc.poll() is None, 'the program still runs')
         program.close_checked()
-    except Exception as failure:
-        if program:
-            program.fail(failure)
-        else:
-            log('FAIL:', failure)
-        return 1
     finally:
         host.close()
         monitor.close()
-    log('the advert page reached no player')
-    return 0
 
 
 if __name__ == '__main__':
-    sys.exit(main())
+    sys.exit(run_driver(drive, 'the advert page reached no player'))

@@ -17,15 +17,15 @@
 #include <memory>
 #include <vector>
 
-#include "app/winsys/window_system.h"
-#include "app/winsys/winproc.h"
 #include "browser/browser_control.h"
 #include "browser/browser_host.h"
 #include "browser/document.h"
-#include "browser/media_player.h"
-#include "services/core/gbk.h"
+#include "core/gbk.h"
+#include "media/media_player.h"
 #include "support/event_wait.h"
 #include "support/stream_server.h"
+#include "ui/window_system.h"
+#include "ui/winproc.h"
 
 using namespace sonaro;
 using namespace sonaro::browser;
@@ -52,12 +52,12 @@ class BrowserHostTest : public ::testing::Test {
   void TearDown() override { parent_.reset(); }
 
   // A local page; its address as the program passes addresses (GBK text).
-  Text Page(const QString& name, const QString& html) {
+  core::Text Page(const QString& name, const QString& html) {
     QFile file(folder_.filePath(name));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(html.toUtf8());
     file.close();
-    return ToGbk(QUrl::fromLocalFile(file.fileName()).toString());
+    return core::ToGbk(QUrl::fromLocalFile(file.fileName()).toString());
   }
 
   static QWebEngineView* ViewOf(QWidget* window) { return window->findChild<QWebEngineView*>(); }
@@ -77,9 +77,9 @@ class BrowserHostTest : public ::testing::Test {
         20000);
   }
 
-  static Text Title(QWidget* window) {
+  static core::Text Title(QWidget* window) {
     ScriptObject document;
-    return GetDocument(window, &document) ? document.Get("title").ToText() : Text("(none)");
+    return GetDocument(window, &document) ? document.Get("title").ToText() : core::Text("(none)");
   }
 
   QTemporaryDir folder_;
@@ -158,13 +158,13 @@ TEST_F(BrowserHostTest, GeometryAndTextOperations) {
   host.Disabled(true);
   EXPECT_FALSE(window->isEnabled());
 
-  EXPECT_EQ(host.WindowText(Text()), "about:blank") << "an empty text changes nothing";
-  EXPECT_EQ(host.WindowText(GbkFromUtf8("电台")), GbkFromUtf8("电台"));
-  const Text longText(40000, 'x');
+  EXPECT_EQ(host.WindowText(core::Text()), "about:blank") << "an empty text changes nothing";
+  EXPECT_EQ(host.WindowText(core::GbkFromUtf8("电台")), core::GbkFromUtf8("电台"));
+  const core::Text longText(40000, 'x');
   host.SetText(longText);
   EXPECT_EQ(host.ReadText().size(), 31999u);
   EXPECT_EQ(host.TextValue(), host.ReadText());
-  host.SetText(std::string(31998, 'x') + GbkFromUtf8("电"));
+  host.SetText(std::string(31998, 'x') + core::GbkFromUtf8("电"));
   EXPECT_EQ(host.ReadText(), std::string(31998, 'x')) << "no half character at the cut";
 
   BrowserHost copy = host;
@@ -231,7 +231,7 @@ TEST_F(BrowserHostTest, RouterMovesFromAnAncestorToTheNewParent) {
 // --- rendering widget, documents ----------------------------------------------------------------
 
 TEST_F(BrowserHostTest, DocumentOfTheRenderingWidgetAndOfItsGrandparent) {
-  const Text address = Page(
+  const core::Text address = Page(
       QStringLiteral("doc.html"),
       QStringLiteral("<html><head><title>Doc</title></head><body><input id=\"name\" value=\"v\">"
                      "<script>document.getElementById('name').addEventListener('change',"
@@ -255,8 +255,8 @@ TEST_F(BrowserHostTest, DocumentOfTheRenderingWidgetAndOfItsGrandparent) {
   const ScriptValue input = fromGrandparent.Call("getElementById", {"name"});
   ASSERT_EQ(input.kind(), ScriptValue::Kind::Object);
   EXPECT_EQ(input.Object().Get("Value").ToText(), "v");
-  EXPECT_TRUE(input.Object().Put("value", GbkFromUtf8("祝福")));
-  EXPECT_EQ(input.Object().Get("value").ToText(), GbkFromUtf8("祝福"));
+  EXPECT_TRUE(input.Object().Put("value", core::GbkFromUtf8("祝福")));
+  EXPECT_EQ(input.Object().Get("value").ToText(), core::GbkFromUtf8("祝福"));
   EXPECT_EQ(input.Object().Get("ID").ToText(), "name");
   EXPECT_TRUE(input.Object().Call("FireEvent", {"onchange"}).ToBool());
   EXPECT_EQ(fromGrandparent.Get("title").ToText(), "changed");
@@ -313,7 +313,7 @@ QString CountingPage() {
 }
 
 TEST_F(BrowserHostTest, RightClickFilterTwiceWithin100msGoesOnTheSecondWindow) {
-  const Text address = Page(QStringLiteral("count.html"), CountingPage());
+  const core::Text address = Page(QStringLiteral("count.html"), CountingPage());
   BrowserHost first, second;
   QWidget* one = first.Create(address, 0, 0, 150, 100, {}, {}, parent_.get());
   QWidget* two = second.Create(address, 200, 0, 150, 100, {}, {}, parent_.get());
@@ -354,7 +354,7 @@ TEST_F(BrowserHostTest, RightClickFilterWithoutARenderingWidgetFiltersNothing) {
 // --- the media player object of a page ------------------------------------------------------
 
 TEST_F(BrowserHostTest, CallsFromThePagesFirstLineAreKeptInOrder) {
-  const Text address =
+  const core::Text address =
       Page(QStringLiteral("playlist.html"),
            QStringLiteral("<html><head><script>"
                           "playlist.appendItem(Player.newMedia('mms://one/1'));"
@@ -366,7 +366,7 @@ TEST_F(BrowserHostTest, CallsFromThePagesFirstLineAreKeptInOrder) {
   QWidget* window = host.Create(address, 0, 0, 50, 50, {}, {}, parent_.get());
   ASSERT_TRUE(WaitLoaded(window));
   EXPECT_EQ(Title(window), "n3");
-  auto* player = ViewOf(window)->page()->findChild<MediaPlayerObject*>();
+  auto* player = ViewOf(window)->page()->findChild<media::MediaPlayerObject*>();
   ASSERT_NE(player, nullptr);
   EXPECT_TRUE(test::WaitUntil([&] { return player->Items().size() == 3; }, 5000));
   EXPECT_EQ(player->Items(),
@@ -390,21 +390,22 @@ TEST_F(BrowserHostTest, OnlyALocalPagePlaysAndItQueuesLittle) {
                   50, {}, {}, parent_.get());
   ASSERT_TRUE(WaitLoaded(window));
   EXPECT_EQ(Title(window), "tried");
-  auto* player = ViewOf(window)->page()->findChild<MediaPlayerObject*>();
+  auto* player = ViewOf(window)->page()->findChild<media::MediaPlayerObject*>();
   ASSERT_NE(player, nullptr);
   test::Spin(300);
   EXPECT_TRUE(player->Items().isEmpty());
 
-  const Text local = Page(QStringLiteral("flood.html"),
-                          QStringLiteral("<html><body><script>var long = 'http://x/' + "
-                                         "'a'.repeat(9000); playlist.appendItem(Player.newMedia("
-                                         "long)); for (var i = 0; i < 200; ++i) "
-                                         "playlist.appendItem(Player.newMedia('http://x/' + i));"
-                                         "document.title = 'done';</script></body></html>"));
+  const core::Text local =
+      Page(QStringLiteral("flood.html"),
+           QStringLiteral("<html><body><script>var long = 'http://x/' + "
+                          "'a'.repeat(9000); playlist.appendItem(Player.newMedia("
+                          "long)); for (var i = 0; i < 200; ++i) "
+                          "playlist.appendItem(Player.newMedia('http://x/' + i));"
+                          "document.title = 'done';</script></body></html>"));
   BrowserHost flooded;
   QWidget* floodedWindow = flooded.Create(local, 0, 0, 50, 50, {}, {}, parent_.get());
   ASSERT_TRUE(WaitLoaded(floodedWindow));
-  auto* queued = ViewOf(floodedWindow)->page()->findChild<MediaPlayerObject*>();
+  auto* queued = ViewOf(floodedWindow)->page()->findChild<media::MediaPlayerObject*>();
   ASSERT_NE(queued, nullptr);
   EXPECT_TRUE(test::WaitUntil([&] { return queued->Items().size() == 64; }, 5000));
   test::Spin(300);

@@ -8,10 +8,10 @@
 #include <QUrl>
 #include <memory>
 
-#include "app/winsys/window_system.h"
 #include "browser/browser_box.h"
 #include "browser/browser_control.h"
 #include "browser/engine.h"
+#include "ui/window_system.h"
 
 using namespace sonaro;
 using namespace sonaro::browser;

@@ -7,11 +7,11 @@
 #include <QWidget>
 #include <string>
 
-#include "app/winsys/window_system.h"
 #include "browser/browser_box.h"
 #include "browser/browser_control.h"
 #include "browser/document.h"
 #include "browser/engine.h"
+#include "ui/window_system.h"
 
 using namespace sonaro;
 using namespace sonaro::browser;

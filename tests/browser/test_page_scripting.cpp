@@ -10,7 +10,7 @@
 #include "browser/browser_control.h"
 #include "browser/document.h"
 #include "browser/page_scripting.h"
-#include "services/core/gbk.h"
+#include "core/gbk.h"
 #include "support/event_wait.h"
 
 using namespace sonaro;
@@ -31,7 +31,7 @@ const char* const kPrelude = R"(<!DOCTYPE html><html><head><meta charset="utf-8"
 });
 </script></head><body><pre id="log"></pre>)";
 
-Text G(const char* utf8) { return GbkFromUtf8(utf8); }
+core::Text G(const char* utf8) { return core::GbkFromUtf8(utf8); }
 
 class PageScripting : public ::testing::Test {
  protected:
@@ -62,10 +62,10 @@ class PageScripting : public ::testing::Test {
     ASSERT_TRUE(OpenDocument(view_->page(), &page_));
   }
   ScriptObject ById(const char* id) const {
-    return page_.Call("getElementById", {Text(id)}).Object();
+    return page_.Call("getElementById", {core::Text(id)}).Object();
   }
-  Text Value(const char* id) const { return ById(id).Get("value").ToText(); }
-  Text Log() const { return ById("log").Get("textContent").ToText(); }
+  core::Text Value(const char* id) const { return ById(id).Get("value").ToText(); }
+  core::Text Log() const { return ById("log").Get("textContent").ToText(); }
 
   std::unique_ptr<QWidget> window_;
   QWebEngineView* view_ = nullptr;
@@ -114,14 +114,14 @@ TEST_F(PageScripting, SkipIdMatchAndPositionKeys) {
   EXPECT_FALSE(scripter.SetTextInputByName("beiname", "none", 3));
 
   // A key that is an element's id: found, but no change event (that needs a name match).
-  ById("log").Put("textContent", Text());
+  ById("log").Put("textContent", core::Text());
   EXPECT_TRUE(scripter.SetTextInputByName("beiname", "by id", 2));
   EXPECT_EQ(Value("beiname"), "by id");
   EXPECT_EQ(Log(), "i:keyup i:blur ");
 
   // A number is a position among text, password and file inputs (the checkbox does not
   // count), full-width digits included; it ignores skip.
-  ById("log").Put("textContent", Text());
+  ById("log").Put("textContent", core::Text());
   EXPECT_TRUE(scripter.SetTextInputByName("2", "pos2", 5));
   EXPECT_EQ(Value("b"), "pos2");
   EXPECT_EQ(Log(), "b:keyup b:blur ");

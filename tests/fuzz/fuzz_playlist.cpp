@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "browser/playlist.h"
+#include "media/playlist.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ void Check(bool ok) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace sonaro::browser;
+  using namespace sonaro::media;
   const std::string_view body(reinterpret_cast<const char*>(data), size);
 
   const Sniffed whole = SniffPlaylist(body, true);

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "services/core/text.h"
-#include "services/core/update_page.h"
+#include "core/text.h"
+#include "core/update_page.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ bool StartsCharacter(std::string_view text, size_t pos) {
 }
 
 void Operations(std::string_view text, std::string_view sought, std::string_view other) {
-  std::ptrdiff_t found = TextFind(text, sought);
+  std::ptrdiff_t found = core::TextFind(text, sought);
   if (found == -1) {
     // Nothing at any character start.
     if (!sought.empty() && text.size() <= 4096) {
@@ -43,34 +43,34 @@ void Operations(std::string_view text, std::string_view sought, std::string_view
 
   std::ptrdiff_t start = other.empty() ? 1 : static_cast<signed char>(other[0]);
   std::ptrdiff_t count = other.size() < 2 ? 3 : static_cast<signed char>(other[1]);
-  Text middle = TextMiddle(text, start, count);
+  core::Text middle = core::TextMiddle(text, start, count);
   Check(middle.size() <= text.size());
   if (!middle.empty()) Check(text.substr(size_t(start) - 1, middle.size()) == middle);
 
   // Replacing a text by itself changes nothing; replacing it by something else keeps the rest.
-  Check(TextReplaceAll(text, sought, sought) == text);
-  Text replaced = TextReplaceAll(text, sought, other);
+  Check(core::TextReplaceAll(text, sought, sought) == text);
+  core::Text replaced = core::TextReplaceAll(text, sought, other);
   if (found == -1) Check(replaced == text);
 
   // Joining the pieces again gives the text, less a separator that ended it.
-  std::vector<Text> pieces = TextSplit(text, sought);
+  std::vector<core::Text> pieces = core::TextSplit(text, sought);
   if (!sought.empty()) {
-    Text joined;
+    core::Text joined;
     for (size_t i = 0; i < pieces.size(); ++i) {
       if (i) joined += sought;
       joined += pieces[i];
     }
-    Check(joined == text || joined + Text(sought) == text);
+    Check(joined == text || joined + core::Text(sought) == text);
   }
 
-  Text between = TextBetween(text, sought, other);
+  core::Text between = core::TextBetween(text, sought, other);
   if (!between.empty()) {
-    std::ptrdiff_t p = TextFind(text, sought);
+    std::ptrdiff_t p = core::TextFind(text, sought);
     Check(p != -1);
     Check(text.substr(size_t(p) - 1 + sought.size(), between.size()) == between);
   }
 
-  Check(!std::isnan(TextToNumber(text)));
+  Check(!std::isnan(core::TextToNumber(text)));
 }
 
 }  // namespace
@@ -79,17 +79,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);
   size_t first = input.find('\xFF');
   if (first == std::string_view::npos) {
-    Text page = TextFromBytes(input);
-    Check(page.size() <= input.size() && page.find('\0') == Text::npos);
-    UpdatePage fields = ReadUpdatePage(page);
+    core::Text page = core::TextFromBytes(input);
+    Check(page.size() <= input.size() && page.find('\0') == core::Text::npos);
+    core::UpdatePage fields = core::ReadUpdatePage(page);
     // Every field comes from inside the page.
-    for (const Text* field : {&fields.latest, &fields.address, &fields.mode}) {
-      Check(field->empty() || page.find(*field) != Text::npos);
+    for (const core::Text* field : {&fields.latest, &fields.address, &fields.mode}) {
+      Check(field->empty() || page.find(*field) != core::Text::npos);
     }
     Check(fields.notes.size() <= page.size());
-    IsNewerVersion(fields.latest, "2.0");
-    Text name = DownloadFileName(fields.address);
-    Check(name.find('/') == Text::npos || TextFind(name, "/") == -1);
+    core::IsNewerVersion(fields.latest, "2.0");
+    core::Text name = core::DownloadFileName(fields.address);
+    Check(name.find('/') == core::Text::npos || core::TextFind(name, "/") == -1);
     Operations(page, "////", "</p>");
     return 0;
   }

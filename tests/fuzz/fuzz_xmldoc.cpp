@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "services/core/xmldoc.h"
+#include "core/xmldoc.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view bytes = split == std::string_view::npos ? input : input.substr(0, split);
   std::string_view extra = split == std::string_view::npos ? "" : input.substr(split + 1);
 
-  XmlDoc doc;
+  core::XmlDoc doc;
   bool loaded = doc.Load(bytes);
   Check(loaded == doc.IsLoaded());
   if (!loaded) {
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Reading the records forwards and then backwards gives the same texts: the lookup caches
   // must not mix up parents.
   std::ptrdiff_t shown = n < 64 ? n : 64;
-  std::vector<Text> forwards;
+  std::vector<core::Text> forwards;
   for (std::ptrdiff_t i = 1; i <= shown; ++i) {
     for (const char* field : kFields) {
       forwards.push_back(doc.Value("@1/@" + std::to_string(i) + "/" + field));
@@ -56,14 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(doc.Value("@1/@" + std::to_string(i) + "/" + kFields[f]) == forwards[--k]);
     }
   }
-  Text whole = doc.Value("@1/");
+  core::Text whole = doc.Value("@1/");
   Check(whole == doc.Value("@1"));
-  Text once = doc.Value(extra);
+  core::Text once = doc.Value(extra);
   doc.ChildCount(extra);
   Check(doc.Value(extra) == once);
 
   // Loading the same bytes again gives the same document.
-  XmlDoc again;
+  core::XmlDoc again;
   Check(again.Load(bytes) && again.Value("@1/") == whole);
   doc.Release();
   Check(!doc.IsLoaded() && doc.Value("@1/").empty());

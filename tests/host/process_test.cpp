@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "core/xmldoc.h"
 #include "host/data_folder.h"
 #include "host/gbk.h"
-#include "services/core/xmldoc.h"
 #include "support.h"
 
 namespace sonaro::host {
@@ -147,7 +147,7 @@ TEST_F(HostProcessTest, ConfirmedDedicationsSurviveKillRightAfterTheAnswer) {
   HostProcess host(Arguments(), Log());
   int port = host.AwaitPort();
   ASSERT_GT(port, 0) << ReadFile(Log());
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(ProgramGet(port, kFeedPath).body));
   ASSERT_EQ(doc.ChildCount("@1/"), kRounds);
   for (int i = 1; i <= kRounds; ++i) {
@@ -173,7 +173,7 @@ TEST_F(HostProcessTest, TermStopsCleanlyAndARestartKeepsTheData) {
   HostProcess host(Arguments(), Log());
   int port = host.AwaitPort();
   ASSERT_GT(port, 0) << ReadFile(Log());
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(ProgramGet(port, kFeedPath).body));
   EXPECT_EQ(doc.ChildCount("@1/"), 2);
   EXPECT_EQ(doc.Value("@1/@2/zhufuyu"), GbkFromUtf8("二"));
@@ -192,7 +192,7 @@ TEST_F(HostProcessTest, HangUpReadsTheFeedFromTheDatabaseAgain) {
   host.Signal(SIGHUP);
   bool emptied = false;
   for (int i = 0; i < 100 && !emptied; ++i) {
-    sonaro::XmlDoc doc;
+    sonaro::core::XmlDoc doc;
     emptied = doc.Load(ProgramGet(port, kFeedPath).body) && doc.ChildCount("@1/") == 0;
     if (!emptied) std::this_thread::sleep_for(50ms);
   }

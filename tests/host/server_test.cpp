@@ -12,18 +12,21 @@
 #include <sstream>
 #include <thread>
 
+#include "core/text.h"
+#include "core/update_page.h"
+#include "core/webget.h"
+#include "core/xmldoc.h"
 #include "host/data_folder.h"
 #include "host/gbk.h"
-#include "services/core/text.h"
-#include "services/core/update_page.h"
-#include "services/core/webget.h"
-#include "services/core/xmldoc.h"
 #include "support.h"
 
 namespace sonaro::host {
 namespace {
 
 using namespace test;
+using core::IsNewerVersion;
+using core::ReadUpdatePage;
+using core::UpdatePage;
 
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -46,7 +49,7 @@ std::string Url(int port, std::string_view path) {
 }
 
 int FeedCount(int port) {
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   if (!doc.Load(ProgramGet(port, kFeedPath).body)) return -1;
   return static_cast<int>(doc.ChildCount("@1/"));
 }
@@ -96,9 +99,9 @@ TEST_F(HostTest, UpdatePageTellsThePlayerThereIsNoNewerVersion) {
   EXPECT_EQ(answer.status, 200);
   EXPECT_EQ(answer.Header("Content-Type"), "text/html; charset=GBK");
   // Read the way the update check reads it, through the player's own HTTP client.
-  sonaro::Bytes page = sonaro::WebGet(Url(served.port(), kUpdatePath));
+  sonaro::core::Bytes page = sonaro::core::WebGet(Url(served.port(), kUpdatePath));
   EXPECT_EQ(page, answer.body);
-  UpdatePage fields = ReadUpdatePage(sonaro::TextFromBytes(page));
+  UpdatePage fields = ReadUpdatePage(sonaro::core::TextFromBytes(page));
   EXPECT_EQ(fields.latest, "2.0");
   EXPECT_FALSE(IsNewerVersion(fields.latest, "2.0"));
   EXPECT_EQ(fields.mode, GbkFromUtf8("打开网页"));
@@ -151,8 +154,8 @@ TEST_F(HostTest, FeedIsGbkXmlThePlayerReads) {
   EXPECT_EQ(FeedCount(served.port()), 0);
 
   ASSERT_EQ(PostForm(served.port(), DedicationForm("生日快乐！")).status, 200);
-  sonaro::XmlDoc doc;
-  ASSERT_TRUE(doc.Load(sonaro::WebGet(Url(served.port(), kFeedPath))));
+  sonaro::core::XmlDoc doc;
+  ASSERT_TRUE(doc.Load(sonaro::core::WebGet(Url(served.port(), kFeedPath))));
   EXPECT_EQ(doc.ChildCount("@1/"), 1);
   EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), GbkFromUtf8("生日快乐！"));
 }
@@ -165,7 +168,7 @@ TEST_F(HostTest, FeedHoldsTheMostRecentInSubmissionOrder) {
   for (int i = 1; i <= 5; ++i) {
     ASSERT_EQ(PostForm(served.port(), DedicationForm("祝福 " + std::to_string(i))).status, 200);
   }
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(ProgramGet(served.port(), kFeedPath).body));
   ASSERT_EQ(doc.ChildCount("@1/"), 3);
   EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), GbkFromUtf8("祝福 3"));
@@ -233,7 +236,7 @@ TEST_F(HostTest, SubmissionIsStoredAndAnsweredWithTheFormAgain) {
   EXPECT_TRUE(Contains(page, R"(<input type="submit" value="提交留言">)"));
   EXPECT_TRUE(Contains(page, R"(name="beiname" value="")"));  // a fresh form
 
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(ProgramGet(served.port(), kFeedPath).body));
   ASSERT_EQ(doc.ChildCount("@1/"), 1);
   EXPECT_EQ(doc.Value("@1/@1/beichenghu"), GbkFromUtf8("亲爱的"));
@@ -284,7 +287,7 @@ TEST_F(HostTest, MarkupIsShownAsTextOnThePageAndEscapedInTheFeed) {
   std::string feed = ProgramGet(served.port(), kFeedPath).body;
   EXPECT_FALSE(Contains(feed, "<script>"));
   EXPECT_FALSE(Contains(feed, "<b>"));
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(feed));
   EXPECT_EQ(doc.Value("@1/@1/beidiangezhe"), evil_name);
   EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), "<b>&amp;</b> 'x' \"y\"");
@@ -338,7 +341,7 @@ TEST_F(HostTest, Utf8FormsAreStoredAsGbk) {
   std::string body =
       "_charset_=UTF-8&neirong=" + PercentEncode("恭喜发财") + "&dianname=" + PercentEncode("小明");
   ASSERT_EQ(PostForm(served.port(), body).status, 200);
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(ProgramGet(served.port(), kFeedPath).body));
   EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), "\xB9\xA7\xCF\xB2\xB7\xA2\xB2\xC6");
 }
@@ -471,7 +474,7 @@ TEST_F(HostTest, ManyAddressesSubmittingAtOnceAllLand) {
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(stored, 20);
   EXPECT_EQ(FeedCount(served.port()), 20);
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(ProgramGet(served.port(), kFeedPath).body));
   std::set<std::string> wishes;
   for (int i = 1; i <= 20; ++i) wishes.insert(doc.Value("@1/@" + std::to_string(i) + "/zhufuyu"));
@@ -540,7 +543,7 @@ TEST_F(HostTest, RestartKeepsTheDedications) {
     }
   }
   ServedHost served(options);
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(ProgramGet(served.port(), kFeedPath).body));
   ASSERT_EQ(doc.ChildCount("@1/"), 3);
   EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), GbkFromUtf8("一"));

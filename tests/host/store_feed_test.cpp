@@ -6,10 +6,10 @@
 #include <thread>
 #include <vector>
 
+#include "core/xmldoc.h"
 #include "host/feed.h"
 #include "host/gbk.h"
 #include "host/store.h"
-#include "services/core/xmldoc.h"
 #include "support.h"
 
 namespace sonaro::host {
@@ -75,9 +75,9 @@ TEST(HostSqliteStore, TextIsStoredAsGivenNeverAsSql) {
   TempDir dir;
   auto store = OpenSqliteStore(dir.path() / "d.sqlite3");
   Dedication tricky = Numbered(1);
-  tricky.zhufuyu = "'); DROP TABLE dedications; --";
-  tricky.diangezhe = "Robert\"; DELETE FROM dedications WHERE \"1\"=\"1";
-  tricky.geming = std::string("nul\0inside", 10);
+  tricky.wishes = "'); DROP TABLE dedications; --";
+  tricky.dedicator = "Robert\"; DELETE FROM dedications WHERE \"1\"=\"1";
+  tricky.song = std::string("nul\0inside", 10);
   store->Add(tricky, "x");
   store->Add(Numbered(2), "x");
   std::vector<Dedication> all = store->Latest(10);
@@ -126,7 +126,7 @@ TEST(HostSqliteStore, ConcurrentAddsAllLand) {
 
 // ---- the feed, as the player reads it ----
 
-sonaro::Text Gbk(std::string_view utf8) { return GbkFromUtf8(utf8); }
+sonaro::core::Text Gbk(std::string_view utf8) { return GbkFromUtf8(utf8); }
 
 TEST(HostFeed, PlayerReadsEveryRecordAndFieldInOrder) {
   std::vector<Dedication> list = {Numbered(1), Numbered(2), Numbered(3)};
@@ -134,52 +134,53 @@ TEST(HostFeed, PlayerReadsEveryRecordAndFieldInOrder) {
   EXPECT_TRUE(feed.starts_with("<?xml version=\"1.0\" encoding=\"GBK\"?>"));
   EXPECT_TRUE(IsGbk(feed));
 
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(feed));
   ASSERT_EQ(doc.ChildCount("@1/"), 3);
   for (int i = 1; i <= 3; ++i) {
     std::string record = "@1/@" + std::to_string(i) + "/";
     const Dedication& d = list[static_cast<size_t>(i - 1)];
-    EXPECT_EQ(doc.Value(record + "chenghu"), Gbk(d.chenghu));
-    EXPECT_EQ(doc.Value(record + "diangezhe"), Gbk(d.diangezhe));
-    EXPECT_EQ(doc.Value(record + "beichenghu"), Gbk(d.beichenghu));
-    EXPECT_EQ(doc.Value(record + "beidiangezhe"), Gbk(d.beidiangezhe));
-    EXPECT_EQ(doc.Value(record + "geming"), Gbk(d.geming));
-    EXPECT_EQ(doc.Value(record + "gequdizhi"), Gbk(d.gequdizhi));
-    EXPECT_EQ(doc.Value(record + "zhufuyu"), Gbk(d.zhufuyu));
+    EXPECT_EQ(doc.Value(record + "chenghu"), Gbk(d.dedicatorTitle));
+    EXPECT_EQ(doc.Value(record + "diangezhe"), Gbk(d.dedicator));
+    EXPECT_EQ(doc.Value(record + "beichenghu"), Gbk(d.recipientTitle));
+    EXPECT_EQ(doc.Value(record + "beidiangezhe"), Gbk(d.recipient));
+    EXPECT_EQ(doc.Value(record + "geming"), Gbk(d.song));
+    EXPECT_EQ(doc.Value(record + "gequdizhi"), Gbk(d.songAddress));
+    EXPECT_EQ(doc.Value(record + "zhufuyu"), Gbk(d.wishes));
   }
 }
 
 TEST(HostFeed, SpecialsComeBackExactlyAsTyped) {
   Dedication d = Numbered(1);
-  d.zhufuyu = "第一行\r\n<b>粗体</b> & \"引号\" 'apostrophe' ]]> &amp;";
-  d.diangezhe = "</diangezhe><zhufuyu>forged</zhufuyu>";
-  d.geming = "€";
+  d.wishes = "第一行\r\n<b>粗体</b> & \"引号\" 'apostrophe' ]]> &amp;";
+  d.dedicator = "</diangezhe><zhufuyu>forged</zhufuyu>";
+  d.song = "€";
   std::string feed = BuildFeed({d});
   EXPECT_EQ(feed.find("<b>"), std::string::npos);
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(feed));
   EXPECT_EQ(doc.ChildCount("@1/"), 1);
   EXPECT_EQ(doc.ChildCount("@1/@1/"), 7);
-  EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), Gbk(d.zhufuyu));
-  EXPECT_EQ(doc.Value("@1/@1/diangezhe"), Gbk(d.diangezhe));
-  EXPECT_EQ(sonaro::FromGbk(doc.Value("@1/@1/geming")), QString::fromUtf8("€"));
+  EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), Gbk(d.wishes));
+  EXPECT_EQ(doc.Value("@1/@1/diangezhe"), Gbk(d.dedicator));
+  EXPECT_EQ(sonaro::core::FromGbk(doc.Value("@1/@1/geming")), QString::fromUtf8("€"));
 }
 
 TEST(HostFeed, StaysWellFormedWhateverTheStoreHolds) {
   Dedication d = Numbered(1);
-  d.zhufuyu = std::string("bell\x07 nul\0 end", 14);
-  d.geming = "bad utf-8 \xFF\xFE";
-  d.beidiangezhe = "outside GBK 🎵";
-  sonaro::XmlDoc doc;
+  d.wishes = std::string("bell\x07 nul\0 end", 14);
+  d.song = "bad utf-8 \xFF\xFE";
+  d.recipient = "outside GBK 🎵";
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(BuildFeed({d})));
   EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), "bell nul end");
   EXPECT_EQ(doc.Value("@1/@1/geming"), "bad utf-8 ??");
-  EXPECT_EQ(sonaro::FromGbk(doc.Value("@1/@1/beidiangezhe")), QString::fromUtf8("outside GBK 🎵"));
+  EXPECT_EQ(sonaro::core::FromGbk(doc.Value("@1/@1/beidiangezhe")),
+            QString::fromUtf8("outside GBK 🎵"));
 }
 
 TEST(HostFeed, EmptyFeedHasARootWithoutChildren) {
-  sonaro::XmlDoc doc;
+  sonaro::core::XmlDoc doc;
   ASSERT_TRUE(doc.Load(BuildFeed({})));
   EXPECT_EQ(doc.ChildCount("@1/"), 0);
 }

@@ -20,10 +20,10 @@ class StreamsThroughFfmpeg : public ::testing::Test {
  protected:
   void SetUp() override {
     // Two mms rows on one server: the non-ASCII path is sent as the client spells it.
-    const std::array<radio::StationRow, 3> rows = {{
-        {"CRI", "CRI", radio::Scheme::Mms, 1, 0, "/fm887"},
-        {"芒果", "芒果", radio::Scheme::Mms, 1, 0, "/音乐"},
-        {"绿城", "绿城", radio::Scheme::Http, 1, 0, "/voice"},
+    const std::array<core::StationRow, 3> rows = {{
+        {"CRI", "CRI", core::Scheme::Mms, 1, 0, "/fm887"},
+        {"芒果", "芒果", core::Scheme::Mms, 1, 0, "/音乐"},
+        {"绿城", "绿城", core::Scheme::Http, 1, 0, "/voice"},
     }};
     server_ = std::make_unique<Server>(
         BuildPlan(rows, [](int) { return std::string_view("127.0.0.1:0"); }),

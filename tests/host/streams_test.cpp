@@ -13,12 +13,12 @@
 #include <numbers>
 #include <set>
 
+#include "host/gbk.h"
 #include "host/streams/asf.h"
 #include "host/streams/audio.h"
 #include "host/streams/plan.h"
 #include "host/streams/responses.h"
 #include "host/streams/server.h"
-#include "services/core/gbk.h"
 #include "tests/host/streams_support.h"
 
 namespace sonaro::streams {
@@ -57,8 +57,8 @@ TEST(StreamsPlan, ServesEveryRowOfTheTableAtTheAddressThePlayerBuilds) {
   const Plan plan = BuildPlan();
   EXPECT_TRUE(plan.problems.empty()) << plan.problems.front();
   std::map<std::string, const Route*> byAddress;
-  for (size_t i = 0; i < radio::kStationCount; ++i) {
-    const std::string address = Utf8FromGbk(radio::StreamAddress(radio::kStationTable[i]));
+  for (size_t i = 0; i < core::kStationCount; ++i) {
+    const std::string address = core::StreamAddress(core::kStationTable[i]);
     const Address where = SplitAddress(address);
     const Listener* listener = nullptr;
     for (const Listener& candidate : plan.listeners) {
@@ -99,7 +99,7 @@ TEST(StreamsPlan, RowsSharingPortAndPathUnderDifferentKeysStayApart) {
 
 TEST(StreamsPlan, NeighbouringRowsAreWellApartInPitch) {
   std::set<int> all;
-  for (int row = 1; row <= int(radio::kStationCount); ++row) {
+  for (int row = 1; row <= int(core::kStationCount); ++row) {
     const int pitch = PitchOfRow(row);
     all.insert(pitch);
     EXPECT_GE(pitch, 200);
@@ -117,13 +117,13 @@ TEST(StreamsPlan, NeighbouringRowsAreWellApartInPitch) {
 }
 
 TEST(StreamsPlan, HostsAndRowsThatCannotMakeAnAddress) {
-  const std::array<radio::StationRow, 6> rows = {{
-      {"甲", "甲", radio::Scheme::Http, 1, 8000, "/a"},     // host carries a port too
-      {"乙", "乙", radio::Scheme::Mms, 2, 0, "/b"},         // no host at all
-      {"丙", "丙", radio::Scheme::Mms, 3, 8080, "/live"},   // 3 and 4: one server,
-      {"丁", "丁", radio::Scheme::Http, 4, 8080, "/live"},  //   one path, two schemes
-      {"戊", "戊", radio::Scheme::Http, 5, 0, "/v6"},       // IPv6 with a port
-      {"己", "己", radio::Scheme::Http, 6, 0, "/named"},    // a name, no port: 80
+  const std::array<core::StationRow, 6> rows = {{
+      {"甲", "甲", core::Scheme::Http, 1, 8000, "/a"},     // host carries a port too
+      {"乙", "乙", core::Scheme::Mms, 2, 0, "/b"},         // no host at all
+      {"丙", "丙", core::Scheme::Mms, 3, 8080, "/live"},   // 3 and 4: one server,
+      {"丁", "丁", core::Scheme::Http, 4, 8080, "/live"},  //   one path, two schemes
+      {"戊", "戊", core::Scheme::Http, 5, 0, "/v6"},       // IPv6 with a port
+      {"己", "己", core::Scheme::Http, 6, 0, "/named"},    // a name, no port: 80
   }};
   const Plan plan = BuildPlan(rows, [](int key) -> std::string_view {
     switch (key) {
@@ -155,14 +155,14 @@ TEST(StreamsPlan, HostsAndRowsThatCannotMakeAnAddress) {
 }
 
 TEST(StreamsPlan, FindsPathsAsClientsSpellThem) {
-  const std::array<radio::StationRow, 2> rows = {{
-      {"芒果", "芒果", radio::Scheme::Mms, 1, 0, "/音乐"},
-      {"青檬", "青檬", radio::Scheme::Mms, 1, 0, "/911pop?cccode=cc1276"},
+  const std::array<core::StationRow, 2> rows = {{
+      {"芒果", "芒果", core::Scheme::Mms, 1, 0, "/音乐"},
+      {"青檬", "青檬", core::Scheme::Mms, 1, 0, "/911pop?cccode=cc1276"},
   }};
   const Plan plan = BuildPlan(rows, [](int) { return std::string_view("127.0.0.1:18001"); });
   ASSERT_EQ(plan.listeners.size(), 1u);
   const Listener& listener = plan.listeners[0];
-  const std::string gbk = GbkFromUtf8("/音乐");
+  const std::string gbk = host::GbkFromUtf8("/音乐");
   for (const std::string& target :
        {std::string("/音乐"), std::string("/%E9%9F%B3%E4%B9%90"), gbk, std::string("/%D2%F4%C0%D6"),
         std::string("/%e9%9f%b3%e4%b9%90")}) {
@@ -312,10 +312,10 @@ constexpr std::string_view kFfmpegPlay =
 class StreamsServer : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::array<radio::StationRow, 3> rows = {{
-        {"绿城", "绿城", radio::Scheme::Http, 1, 0, "/voice"},
-        {"青大", "青大", radio::Scheme::Http, 1, 0, "/radio.asx"},
-        {"CRI", "CRI", radio::Scheme::Mms, 1, 0, "/fm887"},
+    const std::array<core::StationRow, 3> rows = {{
+        {"绿城", "绿城", core::Scheme::Http, 1, 0, "/voice"},
+        {"青大", "青大", core::Scheme::Http, 1, 0, "/radio.asx"},
+        {"CRI", "CRI", core::Scheme::Mms, 1, 0, "/fm887"},
     }};
     server_ = std::make_unique<Server>(
         BuildPlan(rows, [](int) { return std::string_view("127.0.0.1:0"); }),
@@ -449,10 +449,10 @@ TEST(StreamsServerBinding, SkipsWhatItCannotBindWithOneLineAndServesTheRest) {
   ::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
   const std::string taken = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
 
-  const std::array<radio::StationRow, 3> rows = {{
-      {"甲", "甲", radio::Scheme::Http, 1, 0, "/a"},
-      {"乙", "乙", radio::Scheme::Http, 2, 0, "/b"},
-      {"丙", "丙", radio::Scheme::Mms, 3, 0, "/c"},
+  const std::array<core::StationRow, 3> rows = {{
+      {"甲", "甲", core::Scheme::Http, 1, 0, "/a"},
+      {"乙", "乙", core::Scheme::Http, 2, 0, "/b"},
+      {"丙", "丙", core::Scheme::Mms, 3, 0, "/c"},
   }};
   std::vector<std::string> log;
   Server server(BuildPlan(rows,

@@ -124,27 +124,27 @@ TEST(HostForm, MapsThePageFieldsToTheFeedFields) {
   SubmissionReading reading = ReadSubmission(form, FieldLimits{});
   ASSERT_TRUE(reading.dedication.has_value()) << ::testing::PrintToString(reading.problems);
   const Dedication& d = *reading.dedication;
-  EXPECT_EQ(d.beichenghu, "亲爱的");
-  EXPECT_EQ(d.beidiangezhe, "小红");
-  EXPECT_EQ(d.geming, "月亮代表我的心");
-  EXPECT_EQ(d.gequdizhi, "http://example.com/a.mp3");
-  EXPECT_EQ(d.zhufuyu, "生日快乐\r\n天天开心");
-  EXPECT_EQ(d.chenghu, "老同学");
-  EXPECT_EQ(d.diangezhe, "小明");
+  EXPECT_EQ(d.recipientTitle, "亲爱的");
+  EXPECT_EQ(d.recipient, "小红");
+  EXPECT_EQ(d.song, "月亮代表我的心");
+  EXPECT_EQ(d.songAddress, "http://example.com/a.mp3");
+  EXPECT_EQ(d.wishes, "生日快乐\r\n天天开心");
+  EXPECT_EQ(d.dedicatorTitle, "老同学");
+  EXPECT_EQ(d.dedicator, "小明");
 }
 
 TEST(HostForm, OnlyTheWishesAreRequired) {
   SubmissionReading reading = ReadSubmission(GbkFields({{"neirong", "祝你幸福"}}), FieldLimits{});
   ASSERT_TRUE(reading.dedication.has_value());
-  EXPECT_EQ(reading.dedication->zhufuyu, "祝你幸福");
-  EXPECT_EQ(reading.dedication->diangezhe, "");
+  EXPECT_EQ(reading.dedication->wishes, "祝你幸福");
+  EXPECT_EQ(reading.dedication->dedicator, "");
 
   for (std::string blank : {"", "  \r\n\t", "\u3000 \u3000"}) {
     reading = ReadSubmission(GbkFields({{"neirong", blank}, {"dianname", "小明"}}), FieldLimits{});
     EXPECT_FALSE(reading.dedication.has_value()) << blank;
     ASSERT_EQ(reading.problems.size(), 1u);
     EXPECT_NE(reading.problems[0].find("请填写「祝福语」"), std::string::npos);
-    EXPECT_EQ(reading.echo.diangezhe, "小明");  // what was typed goes back into the form
+    EXPECT_EQ(reading.echo.dedicator, "小明");  // what was typed goes back into the form
   }
 }
 
@@ -168,7 +168,7 @@ TEST(HostForm, LimitsCountGbkBytes) {
       reading.problems[1].find("「祝福语」太长了：最多1000字节（约500个汉字），现在是1001字节"),
       std::string::npos);
   // Typed text goes back into the form to be shortened.
-  EXPECT_EQ(reading.echo.zhufuyu, wishes + "x");
+  EXPECT_EQ(reading.echo.wishes, wishes + "x");
 }
 
 TEST(HostForm, RefusesTextThatIsNotGbk) {
@@ -178,14 +178,14 @@ TEST(HostForm, RefusesTextThatIsNotGbk) {
   ASSERT_EQ(reading.problems.size(), 2u);
   EXPECT_NE(reading.problems[0].find("「要点的歌曲名」里有不是GBK编码的文字"), std::string::npos);
   EXPECT_NE(reading.problems[1].find("「祝福语」里有不是GBK编码的文字"), std::string::npos);
-  EXPECT_EQ(reading.echo.zhufuyu, "");  // undecodable text is not put back
+  EXPECT_EQ(reading.echo.wishes, "");  // undecodable text is not put back
 }
 
 TEST(HostForm, AcceptsUtf8WhenTheBrowserSaysSo) {
   FormData form = {{"_charset_", "UTF-8"}, {"neirong", "生日快乐"}, {"dianname", "小明"}};
   SubmissionReading reading = ReadSubmission(form, FieldLimits{});
   ASSERT_TRUE(reading.dedication.has_value());
-  EXPECT_EQ(reading.dedication->zhufuyu, "生日快乐");
+  EXPECT_EQ(reading.dedication->wishes, "生日快乐");
 
   // Limits still count the GBK bytes: 400 characters are 1200 UTF-8 but 800 GBK bytes.
   std::string wishes;
@@ -242,22 +242,22 @@ TEST(HostForm, SongAddressMustBeAPlayableLink) {
   SubmissionReading reading =
       ReadSubmission({{"neirong", "w"}, {"dizhi", " http://example.com/x.mp3 "}}, FieldLimits{});
   ASSERT_TRUE(reading.dedication.has_value());
-  EXPECT_EQ(reading.dedication->gequdizhi, "http://example.com/x.mp3");
+  EXPECT_EQ(reading.dedication->songAddress, "http://example.com/x.mp3");
 }
 
 TEST(HostForm, MarkupIsKeptAsText) {
   SubmissionReading reading = ReadSubmission(
       {{"neirong", "<script>alert('&')</script>"}, {"beiname", "\"><b>"}}, FieldLimits{});
   ASSERT_TRUE(reading.dedication.has_value());
-  EXPECT_EQ(reading.dedication->zhufuyu, "<script>alert('&')</script>");
-  EXPECT_EQ(reading.dedication->beidiangezhe, "\"><b>");
+  EXPECT_EQ(reading.dedication->wishes, "<script>alert('&')</script>");
+  EXPECT_EQ(reading.dedication->recipient, "\"><b>");
 }
 
 TEST(HostForm, FirstOfRepeatedFieldsCounts) {
   SubmissionReading reading =
       ReadSubmission({{"neirong", "first"}, {"neirong", "second"}}, FieldLimits{});
   ASSERT_TRUE(reading.dedication.has_value());
-  EXPECT_EQ(reading.dedication->zhufuyu, "first");
+  EXPECT_EQ(reading.dedication->wishes, "first");
 }
 
 // ---- the submission limiter ----

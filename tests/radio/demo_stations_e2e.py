@@ -6,15 +6,13 @@ PulseAudio null sink. Stations from all six categories and of all three kinds of
 http, an .asx playlist) are selected in the tree one after another; each must be heard on the
 sink at the pitch the service gives its row, which differs from the station before.
 """
-import argparse
 import os
 import subprocess
 import sys
 import threading
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
-from desktop import Failure, Monitor, Program, check, log, wait_until  # noqa: E402
+from desktop import Monitor, check, log, run_driver, wait_until  # noqa: E402
 
 # (category, station) in the order they are selected. Neighbours differ in pitch by at least
 # 8 % (checked below against the service's own list).
@@ -73,13 +71,7 @@ def read_list(path):
     return rows
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--program', required=True)
-    parser.add_argument('--work', required=True)
-    parser.add_argument('--streams', required=True)
-    args = parser.parse_args()
-
+def drive(args, start):
     rows = read_list(args.streams)
     tour = [(category, name) + rows[name] for category, name in TOUR]
     check({t[0] for t in tour} == CATEGORIES, 'the tour visits all six categories')
@@ -90,22 +82,19 @@ def main():
               (before[1], before[4], after[1], after[4]))
 
     streams = Streams(args.streams)
-    for _, name, _, _, _, address in tour:
-        check(not streams.skipped(address), 'the service serves %s' % address)
-    monitor = Monitor()
-    check(monitor.count() > 0, 'the null sink\'s monitor delivers samples')
-    program = Program(args.program, args.work)
     try:
-        run_tour(program, monitor, tour)
-        program.close_checked()
-    except Failure as failure:
-        program.fail(failure)
-        return 1
+        for _, name, _, _, _, address in tour:
+            check(not streams.skipped(address), 'the service serves %s' % address)
+        monitor = Monitor()
+        try:
+            check(monitor.count() > 0, 'the null sink\'s monitor delivers samples')
+            program = start()
+            run_tour(program, monitor, tour)
+            program.close_checked()
+        finally:
+            monitor.close()
     finally:
-        monitor.close()
         streams.stop()
-    log('all demo station checks passed')
-    return 0
 
 
 def run_tour(program, monitor, tour):
@@ -127,4 +116,5 @@ def run_tour(program, monitor, tour):
 
 
 if __name__ == '__main__':
-    sys.exit(main())
+    sys.exit(run_driver(drive, 'all demo station checks passed',
+                        [('--streams', {'required': True})]))

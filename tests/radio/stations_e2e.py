@@ -4,16 +4,13 @@ Started by stations_e2e.sh, which provides the X server, the accessibility bus a
 PulseAudio null sink. The stations used are four whose server keys radio/station-hosts.txt
 points at 127.0.0.1 with ports of their own; servers on those ports stand in for them.
 """
-import argparse
 import os
-import socket
 import sys
-import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
-from desktop import (Failure, Monitor, Peer, Program, check, log, tone_mp3,  # noqa: E402
-                     wait_until, walk)
+from desktop import (Monitor, Peer, check, log, run_driver, tone_mp3, wait_until,  # noqa: E402
+                     walk)
 
 HTTP_STATION_PORT = 18020  # S20: 绿城网络电台, http://.../voice
 ASX_STATION_PORT = 18034  # S34: WOXY英文音乐台, http://.../stream/mpg128.asx
@@ -22,13 +19,8 @@ DEAD_PORT = 18036  # named first in the playlist; nothing listens here
 CRI_PORT = 18002  # S2: CRI Hit FM 88.7 and CRI Hit Fm, mms://.../fm887
 CNR_PORT = 18007  # S7: 中国之声, mms://.../cnr001
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--program', required=True)
-    parser.add_argument('--work', required=True)
-    parser.add_argument('--dump', action='store_true', help='print the widget tree and stop')
-    args = parser.parse_args()
 
+def drive(args, start):
     tone440 = tone_mp3(440, args.work)
     tone880 = tone_mp3(880, args.work)
     http_station = Peer(HTTP_STATION_PORT)
@@ -48,22 +40,17 @@ def main():
     all_peers = [http_station, asx_station, asx_stream, cri, cnr]
 
     monitor = Monitor()
-    check(monitor.count() > 0, 'the null sink\'s monitor delivers samples')
-    program = Program(args.program, args.work)
     try:
+        check(monitor.count() > 0, 'the null sink\'s monitor delivers samples')
+        program = start()
         if args.dump:
             for node in walk(program.app):
                 log(node.getRole(), repr(node.name))
             return 0
         run_checks(program, monitor, http_station, asx_station, asx_stream, cri, cnr, all_peers)
         program.close_checked()
-    except Failure as failure:
-        program.fail(failure)
-        return 1
     finally:
         monitor.close()
-    log('all end-to-end checks passed')
-    return 0
 
 
 def connections(peers):
@@ -147,4 +134,6 @@ def run_checks(program, monitor, http_station, asx_station, asx_stream, cri, cnr
 
 
 if __name__ == '__main__':
-    sys.exit(main())
+    sys.exit(run_driver(drive, 'all end-to-end checks passed',
+                        [('--dump', {'action': 'store_true',
+                                     'help': 'print the widget tree and stop'})]))

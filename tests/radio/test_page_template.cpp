@@ -5,16 +5,16 @@
 #include <QString>
 #include <string>
 
+#include "core/gbk.h"
 #include "radio/page_template.h"
 #include "radio/template_cipher.h"
-#include "services/core/gbk.h"
 
 using namespace sonaro;
 using namespace sonaro::radio;
 
 namespace {
 
-Text G(const char* utf8) { return GbkFromUtf8(utf8); }
+core::Text G(const char* utf8) { return core::GbkFromUtf8(utf8); }
 
 TEST(TemplateCipher, BlocksOfEightBytesOrLessGiveNothing) {
   EXPECT_EQ(DecipherBlock("", "key"), "");
@@ -57,7 +57,7 @@ TEST(TemplateCipher, EmptyKeyMeansTheDefaultKey) {
 }
 
 TEST(PageTemplate, IsGbkHtmlWithTheThreePlaceholders) {
-  const Text page = PageTemplate();
+  const core::Text page = PageTemplate();
   ASSERT_FALSE(page.empty());
   EXPECT_NE(page.find("charset=gbk"), std::string::npos);
   EXPECT_NE(page.find(WidthPlaceholder()), std::string::npos);
@@ -75,12 +75,13 @@ TEST(PageTemplate, IsGbkHtmlWithTheThreePlaceholders) {
   EXPECT_EQ(page[data - 1], '\n');
   // No UTF-8 survived: the Chinese title is GBK.
   EXPECT_NE(page.find(G("播放器")), std::string::npos);
-  EXPECT_EQ(FromGbk(page).toStdString().find("\xEF\xBF\xBD"), std::string::npos)
+  EXPECT_EQ(core::FromGbk(page).toStdString().find("\xEF\xBF\xBD"), std::string::npos)
       << "every byte is GBK";
 }
 
 TEST(PageTemplate, SizeAndPlaylistAreFilledIn) {
-  const Text page = FillPlaylist(PageWithSize(400, 65), PlaylistText({"http://a/1", "mms://b/2"}));
+  const core::Text page =
+      FillPlaylist(PageWithSize(400, 65), PlaylistText({"http://a/1", "mms://b/2"}));
   EXPECT_EQ(page.find(WidthPlaceholder()), std::string::npos);
   EXPECT_EQ(page.find(HeightPlaceholder()), std::string::npos);
   EXPECT_EQ(page.find(PlaylistPlaceholder()), std::string::npos);
@@ -119,12 +120,12 @@ TEST(ScriptString, EscapesWhatCouldEndTheStringOrTheScript) {
 }
 
 TEST(ScriptString, LineAndParagraphSeparatorsAreEscaped) {
-  const Text lineSeparator = ToGbk(QString(QChar(0x2028)));
-  const Text paragraphSeparator = ToGbk(QString(QChar(0x2029)));
+  const core::Text lineSeparator = core::ToGbk(QString(QChar(0x2028)));
+  const core::Text paragraphSeparator = core::ToGbk(QString(QChar(0x2029)));
   ASSERT_EQ(lineSeparator.size(), 4u) << "GB18030 four-byte form";
   EXPECT_EQ(ScriptStringContent("a" + lineSeparator + "b" + paragraphSeparator),
             "a\\u2028b\\u2029");
-  const Text other = ToGbk(QString(QChar(0x20AD)));  // another four-byte character
+  const core::Text other = core::ToGbk(QString(QChar(0x20AD)));  // another four-byte character
   ASSERT_EQ(other.size(), 4u);
   EXPECT_EQ(ScriptStringContent(other), other);
 }
@@ -139,7 +140,7 @@ TEST(ScriptString, BrokenGbkCannotSwallowAQuote) {
   EXPECT_EQ(ScriptStringContent("\x80\xFF"), "\\u20AC\\uFFFD");
   EXPECT_EQ(ScriptStringContent("\x81\xFF\""), "\\uFFFD\\\"");
   // A real character whose trail byte is a backslash stays whole.
-  const Text withBackslashTrail("\x81\x5C", 2);
+  const core::Text withBackslashTrail("\x81\x5C", 2);
   EXPECT_EQ(ScriptStringContent(withBackslashTrail), withBackslashTrail);
 }
 

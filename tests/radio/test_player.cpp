@@ -18,18 +18,18 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/winsys/winproc.h"
 #include "browser/browser_control.h"
 #include "browser/browser_host.h"
 #include "browser/document.h"
-#include "browser/media_player.h"
-#include "browser/media_session.h"
+#include "media/media_player.h"
+#include "media/media_session.h"
 #include "radio/page_template.h"
 #include "radio/player.h"
 #include "support/event_wait.h"
 #include "support/private_pulse.h"
 #include "support/sound_monitor.h"
 #include "support/stream_server.h"
+#include "ui/winproc.h"
 
 using namespace sonaro;
 using namespace sonaro::radio;
@@ -68,16 +68,16 @@ class PlayerTest : public ::testing::Test {
   static QString Folder() { return g_cache->path() + QStringLiteral("/sonaro/Temp/"); }
   static QString PageFile() { return Folder() + QStringLiteral("qvpl.html"); }
 
-  static browser::MediaPlayerObject* PlayerObjectOf(QWidget* window) {
+  static media::MediaPlayerObject* PlayerObjectOf(QWidget* window) {
     auto* view = window ? window->findChild<QWebEngineView*>() : nullptr;
-    return view ? view->page()->findChild<browser::MediaPlayerObject*>() : nullptr;
+    return view ? view->page()->findChild<media::MediaPlayerObject*>() : nullptr;
   }
 
   std::unique_ptr<QWidget> parent_;
 };
 
 TEST_F(PlayerTest, PageFolderIsPrivateAndUnderTheCacheFolder) {
-  EXPECT_EQ(PageFolder(), ToGbk(Folder()));
+  EXPECT_EQ(PageFolder(), core::ToGbk(Folder()));
   struct stat info {};
   ASSERT_EQ(::stat(Folder().toUtf8().constData(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -89,7 +89,7 @@ TEST_F(PlayerTest, PageFolderIsPrivateAndUnderTheCacheFolder) {
   const QByteArray savedHome = qgetenv("HOME");
   qputenv("HOME", home.path().toUtf8());
   qputenv("XDG_CACHE_HOME", "relative/path");
-  EXPECT_EQ(PageFolder(), ToGbk(home.path() + "/.cache/sonaro/Temp/"));
+  EXPECT_EQ(PageFolder(), core::ToGbk(home.path() + "/.cache/sonaro/Temp/"));
   qputenv("HOME", savedHome);
   qputenv("XDG_CACHE_HOME", g_cache->path().toUtf8());
 
@@ -196,15 +196,15 @@ TEST_F(PlayerTest, EveryAddressReachesThePlayerExactlyAndNothingElseRuns) {
   const QString evil = QStringLiteral(
       "http://x/\"));document.title='quote';//\\\"'\r\n</script><script>document.title="
       "'tag'</script><!--<script>\u2028\u2029\u97F3\u4E50\\u0041");
-  player.Play(ToGbk(evil));
+  player.Play(core::ToGbk(evil));
   QWidget* window = player.Browser().GetHandle();
-  browser::MediaPlayerObject* object = PlayerObjectOf(window);
+  media::MediaPlayerObject* object = PlayerObjectOf(window);
   ASSERT_NE(object, nullptr);
   ASSERT_TRUE(test::WaitUntil([&] { return object->Items().size() == 1; }, 20000));
   EXPECT_EQ(object->Items().at(0), evil);
   browser::ScriptObject document;
   ASSERT_TRUE(browser::GetDocument(window, &document));
-  EXPECT_EQ(FromGbk(document.Get("title").ToText()), QStringLiteral("\u64AD\u653E\u5668"))
+  EXPECT_EQ(core::FromGbk(document.Get("title").ToText()), QStringLiteral("\u64AD\u653E\u5668"))
       << "the page's own title (播放器): no injected script ran";
 }
 
@@ -249,7 +249,7 @@ TEST_F(PlayerTest, PlayingSwitchesTheSoundAndClosingEndsIt) {
   EXPECT_TRUE(test::WaitUntil([&] { return !second.Connections().at(0).open; }, 3000));
   player.Close();
   EXPECT_TRUE(test::WaitUntil(silent, 1000)) << "closing the window ends the sound at once";
-  browser::MediaSession::JoinEnded();
+  media::MediaSession::JoinEnded();
 }
 
 }  // namespace

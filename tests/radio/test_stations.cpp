@@ -12,9 +12,10 @@
 
 using namespace sonaro;
 using namespace sonaro::radio;
+using namespace sonaro::core;
 
 namespace {
-Text G(const char* utf8) { return GbkFromUtf8(utf8); }
+core::Text G(const char* utf8) { return core::GbkFromUtf8(utf8); }
 }  // namespace
 
 // Every row against the table as designed (tests/radio/station_table.tsv): the demo streams
@@ -85,12 +86,13 @@ TEST(StationAddress, SchemeHostPortAndPathAsListed) {
   EXPECT_EQ(StreamAddress(withPort), "mms://" + std::string(ServerHost(15)) + ":5556/chuanshi");
   const StationRow& plain = kStationTable[30];  // 中国之声
   EXPECT_EQ(StreamAddress(plain), "mms://" + std::string(ServerHost(7)) + "/cnr001");
-  // Paths keep "?", ":" and non-ASCII text; the latter as GBK.
+  // Paths keep "?", ":" and non-ASCII text; the program's address has the latter as GBK.
   EXPECT_EQ(StreamAddress(kStationTable[29]),
             "mms://" + std::string(ServerHost(6)) + "/911pop?cccode=cc1276");
   EXPECT_EQ(StreamAddress(kStationTable[31]),
             "mms://" + std::string(ServerHost(8)) + "/D/1832/2110/v0001/reflector:51831");
-  EXPECT_EQ(StreamAddress(kStationTable[51]), "mms://" + std::string(ServerHost(25)) + G("/音乐"));
+  EXPECT_EQ(StreamAddress(kStationTable[51]), "mms://" + std::string(ServerHost(25)) + "/音乐");
+  EXPECT_EQ(Stations()[51].address, "mms://" + std::string(ServerHost(25)) + G("/音乐"));
   EXPECT_EQ(StreamAddress(kStationTable[46]),
             "http://" + std::string(ServerHost(21)) + "/play/good.asx");
   EXPECT_TRUE(ServerHost(0).empty());

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "app/catalogue.h"
-#include "app/ids.h"
-#include "app/winsys/window_system.h"
 #include "assets/assets.h"
 #include "radio/volume.h"
 #include "radio/volume_knob.h"
-#include "services/facilities.h"
 #include "support/private_pulse.h"
+#include "ui/facilities.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
 
 using namespace sonaro;
 
@@ -60,16 +60,16 @@ class Knob : public ::testing::Test {
   void SetUp() override {
     assets::Init();
     radio::SetSystemVolumeMaker([this] { return std::make_unique<FakeVolume>(mixer_); });
-    SetMessageAnswerer([this](const Text& text, int style, const Text& title) {
+    ui::SetMessageAnswerer([this](const core::Text& text, int style, const core::Text& title) {
       messages_.push_back({text, style, title});
-      return kIdOk;
+      return ui::kIdOk;
     });
     ui::InstallCatalogue(app::Catalogue());
   }
   void TearDown() override {
     delete panel_.data();
     radio::SetSystemVolumeMaker(nullptr);
-    SetMessageAnswerer(nullptr);
+    ui::SetMessageAnswerer(nullptr);
   }
   void LoadPanel() {
     panel_ = ui::LoadWindow(ids::kStationPanel);
@@ -86,9 +86,9 @@ class Knob : public ::testing::Test {
   }
 
   struct Message {
-    Text text;
+    core::Text text;
     int style;
-    Text title;
+    core::Text title;
   };
   Mixer mixer_;
   std::vector<Message> messages_;
@@ -122,9 +122,9 @@ TEST_F(Knob, NoMixerWarnsAtCreationAndAtEveryDragMove) {
   mixer_.opens = false;
   LoadPanel();
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text, GbkFromUtf8("系统音量打开失败!,您可能听不到声音!"));
+  EXPECT_EQ(messages_[0].text, core::GbkFromUtf8("系统音量打开失败!,您可能听不到声音!"));
   EXPECT_EQ(messages_[0].style, 48);
-  EXPECT_EQ(messages_[0].title, GbkFromUtf8("信息："));
+  EXPECT_EQ(messages_[0].title, core::GbkFromUtf8("信息："));
   EXPECT_EQ(mixer_.closed, 1);     // closed in either case
   EXPECT_EQ(KnobLeft(), 43 + 29);  // left where the slider put it
 
@@ -227,7 +227,7 @@ TEST_F(RealKnob, NoSoundServerWarnsAndTheKnobStillMoves) {
   setenv("PULSE_SERVER", "unix:/nonexistent/sonaro/native", 1);
   LoadPanel();
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text, GbkFromUtf8("系统音量打开失败!,您可能听不到声音!"));
+  EXPECT_EQ(messages_[0].text, core::GbkFromUtf8("系统音量打开失败!,您可能听不到声音!"));
   const int before = KnobLeft();
   Send(QEvent::MouseButtonPress, {5, 10});
   Send(QEvent::MouseMove, {20, 10});

@@ -8,21 +8,21 @@
 #include <mutex>
 
 #include "app/catalogue.h"
-#include "app/ids.h"
-#include "app/winsys/window_system.h"
 #include "assets/assets.h"
+#include "core/gbk.h"
 #include "services/board.h"
-#include "services/core/gbk.h"
 #include "services/handlers.h"
-#include "services/loopback_server.h"
 #include "services/service_host.h"
+#include "support/loopback_server.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
 
 using namespace sonaro;
 using namespace sonaro::services;
 
 namespace {
 
-Text G(const char* utf8) { return GbkFromUtf8(utf8); }
+core::Text G(const char* utf8) { return core::GbkFromUtf8(utf8); }
 
 // One feed record (UTF-8 here, served as GBK); an empty wishes text leaves the field out.
 std::string Record(const char* from, const char* to, const char* song, const char* wishes) {
@@ -71,7 +71,7 @@ class Board : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitFor([] { return !BoardRefreshRunning(); }, 60000));
   }
   int Rows() const { return ui::ListRowCount(ids::kBoard, ids::board::kList); }
-  Text Cell(int row, int column) const {
+  core::Text Cell(int row, int column) const {
     return ui::ListCellText(ids::kBoard, ids::board::kList, row, column);
   }
 
@@ -218,7 +218,7 @@ TEST_F(Board, OddAnnouncementsAreShownUpToTheirFirstZeroByte) {
     announcement_ = std::string("\x81\xff\x01 ok\0hidden", 10);  // bytes that are not GBK
   }
   Refresh();
-  const Text shown = ui::GetText(ids::kBoard, ids::board::kAnnouncement);
+  const core::Text shown = ui::GetText(ids::kBoard, ids::board::kAnnouncement);
   EXPECT_TRUE(shown.ends_with(" ok")) << shown;
   EXPECT_EQ(shown.find("hidden"), std::string::npos);
   EXPECT_EQ(Rows(), 1);
@@ -247,7 +247,7 @@ TEST_F(Board, FeedTextsReachTheScreenAsTextNotMarkup) {
 TEST_F(Board, AHostThatNeverAnswersHoldsNeitherTheProgramNorTheNextTicks) {
   Serve(Record("甲", "乙", "歌", "一"), "公告");
   Refresh();
-  const WebGetOptions saved = BoardFetchOptions();
+  const core::WebGetOptions saved = BoardFetchOptions();
   BoardFetchOptions().totalTimeout = std::chrono::milliseconds(1500);
   sonaro::testing::LoopbackServer silent([](const std::string&) { return std::nullopt; });
   OverrideServiceHostForTesting("127.0.0.1:" + std::to_string(silent.Port()));

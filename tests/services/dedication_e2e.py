@@ -8,7 +8,6 @@ Started by dedication_e2e.sh inside headless_desktop.sh. The program's service h
     for the whole loop: a dedication submitted from the Request form comes back on the board
     and its song plays.
 """
-import argparse
 import html
 import http.server
 import os
@@ -22,7 +21,7 @@ import urllib.parse
 import pyatspi
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
-from desktop import (Failure, Monitor, Peer, Program, check, log, tone_mp3,  # noqa: E402
+from desktop import (Failure, Monitor, Peer, check, run_driver, tone_mp3,  # noqa: E402
                      wait_until, walk, xdotool)
 
 SERVICE = ('127.0.0.1', 8760)
@@ -406,13 +405,7 @@ def run_loop(program, monitor, host):
     check_card(ded, monitor, dedication, 770)
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--program', required=True)
-    parser.add_argument('--work', required=True)
-    parser.add_argument('--host', help='a sonaro-host binary: run the whole loop against it')
-    args = parser.parse_args()
-
+def drive(args, start):
     songs = Peer(SONG_PORT)
     for pitch in (660, 770, 990):
         songs.serve('/song%d' % pitch, tone_mp3(pitch, args.work), endless=True)
@@ -425,22 +418,18 @@ def main():
 
     monitor = Monitor()
     started = time.monotonic()
-    program = Program(args.program, args.work)
     try:
+        program = start()
         if args.host:
             run_loop(program, monitor, host)
         else:
             run_fixture(program, monitor, host, started)
         program.close_checked()
-    except Failure as failure:
-        program.fail(failure)
-        return 1
     finally:
         monitor.close()
         host.close()
-    log('all end-to-end checks passed')
-    return 0
 
 
 if __name__ == '__main__':
-    sys.exit(main())
+    sys.exit(run_driver(drive, 'all end-to-end checks passed', [
+        ('--host', {'help': 'a sonaro-host binary: run the whole loop against it'})]))

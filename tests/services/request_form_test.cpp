@@ -15,23 +15,23 @@
 #include <vector>
 
 #include "app/catalogue.h"
-#include "app/ids.h"
-#include "app/winsys/window_system.h"
 #include "assets/assets.h"
 #include "browser/browser_control.h"
 #include "browser/document.h"
-#include "services/core/gbk.h"
+#include "core/gbk.h"
 #include "services/handlers.h"
 #include "services/service_host.h"
 #include "sonaro_config.h"
 #include "support/event_wait.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
 
 using namespace sonaro;
 using namespace sonaro::services;
 
 namespace {
 
-Text G(const char* utf8) { return GbkFromUtf8(utf8); }
+core::Text G(const char* utf8) { return core::GbkFromUtf8(utf8); }
 
 constexpr const char* kPagePath = "/gg/diangatai1/index.asp";
 
@@ -158,7 +158,7 @@ class RequestForm : public ::testing::Test {
           QWidget* box = ui::ControlWidget(ids::kRequestForm, ids::request::kBrowser);
           return box && browser::GetDocument(box, &document) &&
                  document.Get("readyState").ToText() == "complete" &&
-                 !document.Call("getElementsByName", {Text("neirong")})
+                 !document.Call("getElementsByName", {core::Text("neirong")})
                       .Object()
                       .Call("item", {0})
                       .Object()

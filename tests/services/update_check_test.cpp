@@ -14,9 +14,9 @@
 #include <mutex>
 #include <sstream>
 
-#include "services/facilities.h"
-#include "services/loopback_server.h"
-#include "services/message_recorder.h"
+#include "support/loopback_server.h"
+#include "support/message_recorder.h"
+#include "ui/facilities.h"
 
 namespace sonaro {
 namespace {
@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 using testing::MessageRecorder;
 using testing::Response;
 
-Text G(const char* utf8) { return GbkFromUtf8(utf8); }
+core::Text G(const char* utf8) { return core::GbkFromUtf8(utf8); }
 
 class UrlCatcher : public QObject {
   Q_OBJECT
@@ -64,13 +64,13 @@ class UpdateCheck : public ::testing::Test {
     settings_.pageFetch.totalTimeout = 10s;
     settings_.downloadFetch.connectTimeout = 5s;
     settings_.downloadFetch.stallTime = 5s;
-    EXPECT_EQ(SetUpUpdateWindow(state_), G("当前版本：2.0"));
+    EXPECT_EQ(services::SetUpUpdateWindow(state_), G("当前版本：2.0"));
   }
 
   // One check, run to its answer as the Update window runs it.
   void Check() {
     bool answered = false;
-    CheckForUpdate(state_, settings_, &context_, [&] { answered = true; });
+    services::CheckForUpdate(state_, settings_, &context_, [&] { answered = true; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }, 30000));
   }
 
@@ -111,13 +111,13 @@ class UpdateCheck : public ::testing::Test {
   void ExpectNoUpdateSaid(const MessageRecorder& recorder) {
     ASSERT_EQ(recorder.Shown().size(), 1u);
     EXPECT_EQ(recorder.Shown()[0].text, G("暂时没有更新"));
-    EXPECT_EQ(recorder.Shown()[0].style, kMbOk);
+    EXPECT_EQ(recorder.Shown()[0].style, ui::kMbOk);
     EXPECT_EQ(recorder.Shown()[0].title, G("更新"));
   }
   void ExpectDownloadFailed(const MessageRecorder& recorder) {
     ASSERT_TRUE(recorder.WaitFor(2));
     EXPECT_EQ(recorder.Shown()[1].text, G("下载失败"));
-    EXPECT_EQ(recorder.Shown()[1].style, kMbIconError);
+    EXPECT_EQ(recorder.Shown()[1].style, ui::kMbIconError);
     EXPECT_EQ(recorder.Shown()[1].title, G("更新"));
     EXPECT_TRUE(fs::is_empty(folder_));
   }
@@ -129,8 +129,8 @@ class UpdateCheck : public ::testing::Test {
   std::promise<void> releaser_;
   std::shared_future<void> release_ = releaser_.get_future().share();
   std::unique_ptr<testing::LoopbackServer> server_;
-  UpdateSettings settings_;
-  UpdateState state_;
+  services::UpdateSettings settings_;
+  services::UpdateState state_;
   QObject context_;
 };
 
@@ -161,14 +161,14 @@ TEST_F(UpdateCheck, SaysThereIsNoUpdateWithoutAPageOrBlock) {
 }
 
 TEST_F(UpdateCheck, AsksWithTheVersionsAndNotes) {
-  MessageRecorder recorder({kIdNo});
+  MessageRecorder recorder({ui::kIdNo});
   ServeOffer("2.1", "http://example.invalid/new.html", "打开网页",
              "<p>修正错误</p><p>加快<b>速度</b></p>");
   Check();
   ASSERT_EQ(recorder.Shown().size(), 1u);
   EXPECT_EQ(recorder.Shown()[0].text,
             G("当前版本：2.0\r\n最新版本：2.1\r\n更新内容：\r\n修正错误加快<b>速度</b>"));
-  EXPECT_EQ(recorder.Shown()[0].style, kMbYesNo);
+  EXPECT_EQ(recorder.Shown()[0].style, ui::kMbYesNo);
   EXPECT_EQ(recorder.Shown()[0].title, G("是否下载最新版？"));
   EXPECT_EQ(state_.downloadAddress, "http://example.invalid/new.html");
 }
@@ -177,13 +177,13 @@ TEST_F(UpdateCheck, OpensTheDownloadPageWhenTheUserAgrees) {
   UrlCatcher catcher;
   QDesktopServices::setUrlHandler("http", &catcher, "Open");
   {
-    MessageRecorder recorder({kIdNo});
+    MessageRecorder recorder({ui::kIdNo});
     ServeOffer("3", "http://example.invalid/new.html", "打开网页");
     Check();
   }
   EXPECT_TRUE(catcher.opened.isEmpty());
   {
-    MessageRecorder recorder({kIdYes});
+    MessageRecorder recorder({ui::kIdYes});
     Check();
     EXPECT_EQ(recorder.Shown().size(), 1u);
   }
@@ -193,21 +193,21 @@ TEST_F(UpdateCheck, OpensTheDownloadPageWhenTheUserAgrees) {
 }
 
 TEST_F(UpdateCheck, DownloadsTheFileIntoTheFolderWhenTheUserAgrees) {
-  MessageRecorder recorder({kIdYes});
+  MessageRecorder recorder({ui::kIdYes});
   ServeFile("/files/setup.exe", std::string("MZ\0\x01new", 6));
   ServeOffer("2.1", Url("/files/setup.exe"), "下载文件");
   Check();
   ASSERT_TRUE(recorder.WaitFor(2));
   auto shown = recorder.Shown();
   EXPECT_EQ(shown[1].text, G("新版本已下载到：\r\n") + folder_.string() + "/setup.exe");
-  EXPECT_EQ(shown[1].style, kMbOk);
+  EXPECT_EQ(shown[1].style, ui::kMbOk);
   EXPECT_EQ(shown[1].title, G("更新"));
   EXPECT_TRUE(shown[1].onGuiThread);
   EXPECT_EQ(Read(folder_ / "setup.exe"), std::string("MZ\0\x01new", 6));
 }
 
 TEST_F(UpdateCheck, NamesTheFileAfterTheLastSegmentOfAnAddressEndingInSlash) {
-  MessageRecorder recorder({kIdYes});
+  MessageRecorder recorder({ui::kIdYes});
   ServeFile("/files/setup/", "bytes");
   ServeOffer("2.1", Url("/files/setup/"), "下载文件");
   Check();
@@ -217,7 +217,7 @@ TEST_F(UpdateCheck, NamesTheFileAfterTheLastSegmentOfAnAddressEndingInSlash) {
 }
 
 TEST_F(UpdateCheck, SavesAnErrorPageLikeAnyOtherBody) {
-  MessageRecorder recorder({kIdYes});
+  MessageRecorder recorder({ui::kIdYes});
   ServeOffer("2.1", Url("/gone.exe"), "下载文件");
   Check();
   ASSERT_TRUE(recorder.WaitFor(2));
@@ -225,7 +225,7 @@ TEST_F(UpdateCheck, SavesAnErrorPageLikeAnyOtherBody) {
 }
 
 TEST_F(UpdateCheck, SaysTheDownloadFailedForAnUnreachableAddress) {
-  MessageRecorder recorder({kIdYes});
+  MessageRecorder recorder({ui::kIdYes});
   ServeOffer("2.1", "http://127.0.0.1:" + std::to_string(testing::UnusedPort()) + "/setup.exe",
              "下载文件");
   Check();
@@ -233,14 +233,14 @@ TEST_F(UpdateCheck, SaysTheDownloadFailedForAnUnreachableAddress) {
 }
 
 TEST_F(UpdateCheck, SaysTheDownloadFailedWhenTheTransferBreaksOff) {
-  MessageRecorder recorder({kIdYes});
+  MessageRecorder recorder({ui::kIdYes});
   ServeOffer("2.1", Url("/broken.exe"), "下载文件");
   Check();
   ExpectDownloadFailed(recorder);
 }
 
 TEST_F(UpdateCheck, SaysTheDownloadFailedForAnEmptyBody) {
-  MessageRecorder recorder({kIdYes});
+  MessageRecorder recorder({ui::kIdYes});
   ServeFile("/empty.exe", "");
   ServeOffer("2.1", Url("/empty.exe"), "下载文件");
   Check();
@@ -248,7 +248,7 @@ TEST_F(UpdateCheck, SaysTheDownloadFailedForAnEmptyBody) {
 }
 
 TEST_F(UpdateCheck, SaysTheDownloadFailedForANameThatCannotBeAFile) {
-  MessageRecorder recorder({kIdYes});
+  MessageRecorder recorder({ui::kIdYes});
   ServeFile("/setup.exe?v=2", "bytes");
   ServeOffer("2.1", Url("/setup.exe?v=2"), "下载文件");
   Check();
@@ -259,7 +259,7 @@ TEST_F(UpdateCheck, SaysTheDownloadFailedForANameThatCannotBeAFile) {
 TEST_F(UpdateCheck, RefusesNamesThatCouldPlantCodeAndNeverReplacesAFile) {
   for (const char* name : {"libsonaro-browser-engine.so", "sonaro", "sonaro-host", "sonaro-streams",
                            "libevil.so", "libevil.so.1", ".profile", ".."}) {
-    MessageRecorder recorder({kIdYes});
+    MessageRecorder recorder({ui::kIdYes});
     ServeFile(std::string("/files/") + name, "code");
     ServeOffer("2.1", Url(std::string("/files/") + name), "下载文件");
     Check();
@@ -268,7 +268,7 @@ TEST_F(UpdateCheck, RefusesNamesThatCouldPlantCodeAndNeverReplacesAFile) {
   }
   {
     std::ofstream(folder_ / "setup.exe") << "mine";
-    MessageRecorder recorder({kIdYes});
+    MessageRecorder recorder({ui::kIdYes});
     ServeFile("/files/setup.exe", "theirs");
     ServeOffer("2.1", Url("/files/setup.exe"), "下载文件");
     Check();
@@ -279,7 +279,7 @@ TEST_F(UpdateCheck, RefusesNamesThatCouldPlantCodeAndNeverReplacesAFile) {
 }
 
 TEST_F(UpdateCheck, SavesIntoTheDownloadFolderWhereTheProgramFolderCannotBeWritten) {
-  MessageRecorder recorder({kIdYes});
+  MessageRecorder recorder({ui::kIdYes});
   settings_.folder = (folder_ / "missing" / "bin").string();
   settings_.fallbackFolder = (folder_ / "Downloads").string();
   ServeFile("/files/setup.exe", "new");
@@ -292,7 +292,7 @@ TEST_F(UpdateCheck, SavesIntoTheDownloadFolderWhereTheProgramFolderCannotBeWritt
 }
 
 TEST_F(UpdateCheck, DoesNothingForAnotherMode) {
-  MessageRecorder recorder({kIdYes});
+  MessageRecorder recorder({ui::kIdYes});
   ServeFile("/setup.exe", "bytes");
   ServeOffer("2.1", Url("/setup.exe"), "下载文件 ");
   Check();
@@ -303,11 +303,11 @@ TEST_F(UpdateCheck, DoesNothingForAnotherMode) {
 }
 
 TEST_F(UpdateCheck, AWorkerGoesOnWithItsOwnCopyOfTheAddress) {
-  MessageRecorder recorder({kIdYes, kIdNo});
+  MessageRecorder recorder({ui::kIdYes, ui::kIdNo});
   ServeOffer("2.1", Url("/slow/first.exe"), "下载文件");
   Check();
   // The worker is now waiting for its file; a later check finds another address.
-  while (RequestsFor("/slow/first.exe") == 0) LetPendingMessagesRun();
+  while (RequestsFor("/slow/first.exe") == 0) ui::LetPendingMessagesRun();
   ServeOffer("2.2", Url("/second.exe"), "下载文件");
   Check();
   EXPECT_EQ(state_.downloadAddress, Url("/second.exe"));

@@ -5,11 +5,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/winsys/props.h"
-#include "app/winsys/winproc.h"
 #include "skin/skin.h"
 #include "skin/testing.h"
 #include "tests/skin/skin_test_support.h"
+#include "ui/props.h"
+#include "ui/winproc.h"
 
 using namespace sonaro;
 using namespace sonaro::skin;
@@ -330,7 +330,7 @@ TEST_F(StandaloneButton, KeyboardPressAndReleaseFollowThePushedStateOfTheStandar
 
 TEST_F(StandaloneButton, CreateMakesABoundButton) {
   SkinButton created;
-  QWidget* handle = created.Create(window, 5, 6, 28, 18, GbkFromUtf8("关闭"));
+  QWidget* handle = created.Create(window, 5, 6, 28, 18, core::GbkFromUtf8("关闭"));
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(handle->parentWidget(), window);
   EXPECT_EQ(handle->geometry(), QRect(5, 6, 28, 18));

@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/winsys/props.h"
-#include "app/winsys/winproc.h"
 #include "assets/assets.h"
 #include "skin/skin.h"
 #include "tests/skin/skin_test_support.h"
+#include "ui/props.h"
+#include "ui/winproc.h"
 
 using namespace sonaro;
 using namespace sonaro::skin;
@@ -113,7 +113,7 @@ TEST(SkinDemo, SkinsATranslucentWindowWithAllFiveKindsAndWritesAScreenshot) {
   // The fifth kind, SkinControl itself, carries the close button's tooltip.
   SkinControl closeControl;
   ASSERT_TRUE(closeControl.Attach(close));
-  closeControl.SetToolTip(GbkFromUtf8("关闭"), false);
+  closeControl.SetToolTip(core::GbkFromUtf8("关闭"), false);
 
   station->setText(QStringLiteral("中国之声"));
   status->setText(QStringLiteral("播放中"));

@@ -6,10 +6,10 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "app/winsys/props.h"
-#include "app/winsys/winproc.h"
 #include "skin/skin.h"
 #include "tests/skin/skin_test_support.h"
+#include "ui/props.h"
+#include "ui/winproc.h"
 
 using namespace sonaro;
 using namespace sonaro::skin;

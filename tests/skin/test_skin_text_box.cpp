@@ -4,10 +4,10 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/winsys/props.h"
-#include "app/winsys/winproc.h"
 #include "skin/skin.h"
 #include "tests/skin/skin_test_support.h"
+#include "ui/props.h"
+#include "ui/winproc.h"
 
 using namespace sonaro;
 using namespace sonaro::skin;
@@ -112,7 +112,7 @@ TEST_F(StandaloneTextBox, AlphaIsClampedAndAnOmittedAlphaKept) {
 TEST_F(StandaloneTextBox, GetTextReturnsTheBoxTextInGbk) {
   box.Bind(edit);
   edit->setText(QStringLiteral("电台ABC"));
-  EXPECT_EQ(box.GetText(), GbkFromUtf8("电台ABC"));
+  EXPECT_EQ(box.GetText(), core::GbkFromUtf8("电台ABC"));
 }
 
 TEST_F(StandaloneTextBox, PaintsFillBorderAndItsOwnTextInTheTextColour) {

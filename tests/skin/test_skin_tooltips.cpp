@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/winsys/props.h"
-#include "app/winsys/winproc.h"
 #include "skin/skin.h"
 #include "tests/skin/skin_test_support.h"
+#include "ui/props.h"
+#include "ui/winproc.h"
 
 using namespace sonaro;
 using namespace sonaro::skin;
@@ -56,13 +56,13 @@ class ToolTips : public ::testing::Test {
 }  // namespace
 
 TEST_F(ToolTips, OneToolPerControlAndTheSecondCallOnlyChangesTheText) {
-  a.SetToolTip(GbkFromUtf8("播放"));
+  a.SetToolTip(core::GbkFromUtf8("播放"));
   ASSERT_NE(SharedToolTipWindow(), nullptr);
   EXPECT_EQ(ui::GetPropInt(first, "Zuder_ToolTips"), 1);
   EXPECT_EQ(ToolTipToolCount(first), 1);
   EXPECT_EQ(ToolTipText(first), QStringLiteral("播放"));
   QWidget* shared = SharedToolTipWindow();
-  a.SetToolTip(GbkFromUtf8("暂停"), false);
+  a.SetToolTip(core::GbkFromUtf8("暂停"), false);
   EXPECT_EQ(ToolTipToolCount(first), 1);
   EXPECT_EQ(ToolTipText(first), QStringLiteral("暂停"));
   // Several controls share the one tooltip window.
@@ -109,7 +109,7 @@ TEST_F(ToolTips, AtCursorFalseCentresTheTipBelowTheControl) {
 TEST_F(ToolTips, LongTextsWrapAt1024Pixels) {
   QString text;
   for (int i = 0; i < 60; ++i) text += QStringLiteral("a rather long tooltip text ");
-  a.SetToolTip(ToGbk(text));
+  a.SetToolTip(core::ToGbk(text));
   ASSERT_TRUE(Show());
   ASSERT_TRUE(Hover(first, QPoint(10, 10)));
   EXPECT_EQ(Tip()->width(), 1024);

@@ -9,11 +9,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/winsys/props.h"
-#include "app/winsys/winproc.h"
 #include "skin/skin.h"
 #include "skin/testing.h"
 #include "tests/skin/skin_test_support.h"
+#include "ui/props.h"
+#include "ui/winproc.h"
 
 using namespace sonaro;
 using namespace sonaro::skin;

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/winsys/window_system.h"
-#include "app/winsys/winproc.h"
-#include "services/core/gbk.h"
-#include "services/facilities.h"
+#include "core/gbk.h"
 #include "skin/slider_bar.h"
+#include "ui/facilities.h"
+#include "ui/window_system.h"
+#include "ui/winproc.h"
 
 using namespace sonaro;
 using skin::SliderBar;
@@ -88,7 +88,7 @@ class Slider : public ::testing::Test {
     g_order.clear();
   }
   void TearDown() override {
-    SetMessageAnswerer(nullptr);
+    ui::SetMessageAnswerer(nullptr);
     delete window_;
   }
   bool Build(int64_t minimum, int64_t maximum, int64_t value) {
@@ -133,16 +133,17 @@ TEST_F(Slider, BuildingTwiceUpdatesWithoutHookingAgain) {
 }
 
 TEST_F(Slider, ARangeWithoutRoomIsRefused) {
-  std::vector<std::pair<Text, int>> messages;
-  SetMessageAnswerer([&](const Text& text, int style, const Text&) {
+  std::vector<std::pair<core::Text, int>> messages;
+  ui::SetMessageAnswerer([&](const core::Text& text, int style, const core::Text&) {
     messages.emplace_back(text, style);
-    return kIdOk;
+    return ui::kIdOk;
   });
   const size_t count = SliderBar::Count();
   EXPECT_FALSE(Build(5, 5, 5));
   EXPECT_FALSE(Build(6, 5, 5));
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0].first, GbkFromUtf8("构建滑块条失败！原因为：最小值不能大于或等于最大值！"));
+  EXPECT_EQ(messages[0].first,
+            core::GbkFromUtf8("构建滑块条失败！原因为：最小值不能大于或等于最大值！"));
   EXPECT_EQ(messages[0].second, 16);
   EXPECT_EQ(SliderBar::Count(), count);
 }

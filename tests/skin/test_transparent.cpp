@@ -11,10 +11,10 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "app/winsys/props.h"
-#include "app/winsys/window_system.h"
-#include "app/winsys/winproc.h"
 #include "skin/transparent.h"
+#include "ui/props.h"
+#include "ui/window_system.h"
+#include "ui/winproc.h"
 
 using namespace sonaro;
 

@@ -4,6 +4,7 @@ over accessibility.
 
 Drivers run inside headless_desktop.sh and import this module from tests/support.
 """
+import argparse
 import math
 import os
 import re
@@ -81,17 +82,7 @@ class Peer:
 
     def _serve(self, conn):
         conn.settimeout(5)
-        head = b''
-        try:
-            while b'\r\n\r\n' not in head and len(head) < 65536:
-                chunk = conn.recv(4096)
-                if not chunk:
-                    break
-                head += chunk
-                if not (head.startswith(b'GET ') or head.startswith(b'HEAD ')):
-                    break
-        except OSError:
-            pass
+        head = read_head(conn, only_http=True)
         path = head.split(b' ')[1].decode('latin-1') if head.startswith(b'GET ') else None
         record = {'head': head, 'path': path, 'open': True, 'at': time.monotonic()}
         with self.lock:
@@ -139,6 +130,23 @@ class Peer:
                     self.live.remove(conn)
                 record['open'] = False
             conn.close()
+
+
+def read_head(conn, only_http=False):
+    """A request's head, read up to its blank line (or the peer's end or error); with only_http,
+    reading also stops once the bytes do not start as a GET or a HEAD."""
+    head = b''
+    try:
+        while b'\r\n\r\n' not in head and len(head) < 65536:
+            chunk = conn.recv(4096)
+            if not chunk:
+                break
+            head += chunk
+            if only_http and not head.startswith((b'GET ', b'HEAD ')):
+                break
+    except OSError:
+        pass
+    return head
 
 
 def tone_mp3(frequency, work):
@@ -457,3 +465,33 @@ def wait_until(predicate, timeout, step=0.1):
             return True
         time.sleep(step)
     return predicate()
+
+
+def run_driver(drive, passed, options=()):
+    """The drivers' main: parses --program, --work and the driver's own options (a sequence of
+    (flag, add_argument keywords)) and calls drive(args, start), where start() starts the
+    program and keeps it for the failure report. The exit status is drive's own if it returns
+    one; 1 after a failed check or any other error, shown with the output of the program
+    started last; else 0, with the line passed logged."""
+    parser = argparse.ArgumentParser()
+    for flag, keywords in [('--program', {'required': True}),
+                           ('--work', {'required': True})] + list(options):
+        parser.add_argument(flag, **keywords)
+    args = parser.parse_args()
+    programs = []
+
+    def start():
+        programs.append(Program(args.program, args.work))
+        return programs[-1]
+
+    try:
+        status = drive(args, start)
+    except Exception as failure:  # a failed check, a bus error, a program that does not end, ...
+        if programs:
+            programs[-1].fail(failure)
+        else:
+            log('FAIL:', failure)
+        return 1
+    if status is None:
+        log(passed)
+    return status or 0

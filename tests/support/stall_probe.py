@@ -9,7 +9,7 @@ import time
 
 import pyatspi
 
-from desktop import MAIN_TITLE, log
+from desktop import MAIN_TITLE, log, read_head
 
 SERVICE = ('127.0.0.1', 8760)
 FEED = '/gg/diangatai1/xmlxianshi.asp'
@@ -69,15 +69,7 @@ class ServiceHost:
             threading.Thread(target=self._serve, args=(conn,), daemon=True).start()
 
     def _serve(self, conn):
-        head = b''
-        try:
-            while b'\r\n\r\n' not in head and len(head) < 65536:
-                chunk = conn.recv(4096)
-                if not chunk:
-                    break
-                head += chunk
-        except OSError:
-            pass
+        head = read_head(conn)
         path = head.split(b' ')[1].decode('latin-1') if head.count(b' ') >= 2 else ''
         with self.lock:
             self.requests.append((path, conn))

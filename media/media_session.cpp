@@ -1,0 +1,436 @@
+#include "media/media_session.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "media/http_source.h"
+#include "media/mpv_library.h"
+#include "media/playlist.h"
+
+namespace sonaro::media {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr Clock::duration kFirstRetry = 1s;
+constexpr Clock::duration kLongestRetry = 30s;
+constexpr Clock::duration kSteadyPlay = 10s;  // a stream that played this long starts over at 1 s
+constexpr int kMaxNesting = 4;                // playlists inside playlists
+constexpr size_t kPlaylistLimit = size_t(512) << 10;
+const char* const kStreamProtocol = "sonarohttp";
+
+enum class Outcome { Played, Failed, Stopped };
+
+// One load of one address into libmpv.
+struct Run {
+  bool started = false;  // the media opened and played
+  bool stopped = false;  // the session was stopped meanwhile
+  bool live = false;     // no known length: an end is a break
+  Clock::duration played{};
+};
+
+std::string LowerScheme(const std::string& address) {
+  const size_t colon = address.find("://");
+  if (colon == std::string::npos) return {};
+  std::string scheme = address.substr(0, colon);
+  for (char& c : scheme) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return scheme;
+}
+
+void SetOption(mpv_handle* mpv, const char* name, const char* value) {
+  Mpv()->set_option_string(mpv, name, value);  // an option this libmpv lacks changes nothing
+}
+
+mpv_handle* CreateMpv() {
+  if (!Mpv()) return nullptr;
+  mpv_handle* mpv = Mpv()->create();
+  if (!mpv) return nullptr;
+  SetOption(mpv, "config", "no");
+  SetOption(mpv, "terminal", "no");
+  SetOption(mpv, "msg-level", "all=no");
+  SetOption(mpv, "idle", "yes");
+  SetOption(mpv, "vid", "no");
+  SetOption(mpv, "audio-display", "no");
+  SetOption(mpv, "ao", "pulse");
+  SetOption(mpv, "audio-client-name", "Sonaro");
+  SetOption(mpv, "ytdl", "no");
+  SetOption(mpv, "load-scripts", "no");
+  SetOption(mpv, "osc", "no");
+  SetOption(mpv, "load-stats-overlay", "no");
+  SetOption(mpv, "load-osd-console", "no");
+  SetOption(mpv, "load-auto-profiles", "no");
+  SetOption(mpv, "input-default-bindings", "no");
+  SetOption(mpv, "sub-auto", "no");
+  SetOption(mpv, "audio-file-auto", "no");
+  SetOption(mpv, "cover-art-auto", "no");
+  // What a stream says must never open a local file or another address on its own: no
+  // references, no unsafe playlist entries, no ordered chapters or other files beside it.
+  SetOption(mpv, "access-references", "no");
+  SetOption(mpv, "load-unsafe-playlists", "no");
+  SetOption(mpv, "ordered-chapters", "no");
+  SetOption(mpv, "autoload-files", "no");
+  SetOption(mpv, "network-timeout", "10");
+  SetOption(mpv, "user-agent", "Sonaro/2.0 (internet radio)");
+  // Live radio: keep a few seconds in hand against network hiccups, but start at once.
+  SetOption(mpv, "cache", "yes");
+  SetOption(mpv, "cache-pause-initial", "no");
+  // A live stream arrives no faster than it plays: probing the usual five seconds of it
+  // would keep the listener waiting for as long before the first sound.
+  SetOption(mpv, "demuxer-lavf-analyzeduration", "0.1");
+  if (Mpv()->initialize(mpv) < 0) {
+    Mpv()->terminate_destroy(mpv);
+    return nullptr;
+  }
+  return mpv;
+}
+
+struct Reaper {
+  std::mutex mutex;
+  std::vector<std::pair<std::thread, std::shared_ptr<MediaSession::Core>>> threads;
+  ~Reaper() { JoinAll(); }
+  void Adopt(std::thread thread, std::shared_ptr<MediaSession::Core> core);
+  void JoinAll();
+};
+
+Reaper& TheReaper() {
+  static Reaper reaper;
+  return reaper;
+}
+
+}  // namespace
+
+struct MediaSession::Core {
+  std::mutex mutex;  // never held while waiting for libmpv's core
+  mpv_handle* mpv = nullptr;
+  bool stopped = false;
+  std::deque<std::string> queue;
+  HttpSource* opening = nullptr;  // being opened by the session thread
+
+  std::mutex handoffMutex;  // taken by libmpv's threads: kept apart from `mutex`
+  std::map<int, std::unique_ptr<HttpSource>> handoff;  // opened, waiting for libmpv to take
+  int nextSource = 1;
+
+  std::atomic<bool> ended{false};
+
+  bool Stopped() {
+    std::lock_guard lock(mutex);
+    return stopped;
+  }
+
+  void Stop() {
+    std::lock_guard lock(mutex);
+    if (stopped) return;
+    stopped = true;
+    if (opening) opening->Cancel();
+    {
+      std::lock_guard handoffLock(handoffMutex);
+      for (auto& entry : handoff) entry.second->Cancel();
+    }
+    if (mpv) {
+      // Stopping drops what the sound server still holds, so the sound ends now.
+      const char* stop[] = {"stop", nullptr};
+      Mpv()->command_async(mpv, 0, stop);
+      Mpv()->wakeup(mpv);
+    }
+  }
+
+  void Append(std::string address) {
+    std::lock_guard lock(mutex);
+    if (stopped) return;
+    queue.push_back(std::move(address));
+    if (mpv) Mpv()->wakeup(mpv);
+  }
+
+  // --- the session thread ---------------------------------------------------------------------
+
+  void Main() {
+    mpv_handle* handle = CreateMpv();
+    {
+      std::lock_guard lock(mutex);
+      mpv = handle;
+    }
+    if (handle) {
+      Mpv()->stream_cb_add_ro(handle, kStreamProtocol, this, &OpenStream);
+      PlayQueue();
+      {
+        std::lock_guard lock(mutex);
+        mpv = nullptr;
+      }
+      Mpv()->terminate_destroy(handle);
+    }
+    {
+      std::lock_guard lock(handoffMutex);
+      handoff.clear();
+    }
+    ended = true;
+  }
+
+  void PlayQueue() {
+    for (;;) {
+      std::optional<std::string> address;
+      {
+        std::lock_guard lock(mutex);
+        if (stopped) return;
+        if (!queue.empty()) {
+          address = std::move(queue.front());
+          queue.pop_front();
+        }
+      }
+      if (!address) {
+        Mpv()->wait_event(mpv, -1);  // until an item arrives, Stop, or an event of no interest
+        continue;
+      }
+      if (PlayAddress(*address, 0) == Outcome::Stopped) return;
+    }
+  }
+
+  Outcome PlayAddress(const std::string& address, int nesting) {
+    if (Stopped()) return Outcome::Stopped;
+    if (nesting > kMaxNesting) return Outcome::Failed;
+    const std::string scheme = LowerScheme(address);
+    if (scheme == "http" || scheme == "https") return PlayHttp(address, nesting);
+    if (scheme == "mms") {
+      const std::string rest = address.substr(address.find("://") + 3);
+      const Outcome outcome = PlayDirect("mmsh://" + rest);
+      return outcome == Outcome::Failed ? PlayDirect("mmst://" + rest) : outcome;
+    }
+    if (scheme == "mmsh" || scheme == "mmst" || scheme == "rtsp") return PlayDirect(address);
+    return Outcome::Failed;  // file://, data: and the media library's own schemes stay shut
+  }
+
+  // Every entry in turn; each entry's refs in turn until one plays.
+  Outcome PlayPlaylist(const Playlist& playlist, int nesting) {
+    bool anyPlayed = false;
+    for (const PlaylistEntry& entry : playlist.entries) {
+      for (const std::string& ref : entry.refs) {
+        const Outcome outcome = PlayAddress(ref, nesting);
+        if (outcome == Outcome::Stopped) return outcome;
+        if (outcome == Outcome::Played) {
+          anyPlayed = true;
+          break;
+        }
+      }
+    }
+    return anyPlayed ? Outcome::Played : Outcome::Failed;
+  }
+
+  Outcome PlayHttp(const std::string& address, int nesting) {
+    std::unique_ptr<HttpSource> source;
+    const HttpSource::Start start = OpenHttp(address, source);
+    if (Stopped()) return Outcome::Stopped;
+    if (start == HttpSource::Start::Playlist) {
+      const std::optional<std::string> body = source->ReadAll(kPlaylistLimit);
+      source.reset();
+      if (Stopped()) return Outcome::Stopped;
+      if (!body) return Outcome::Failed;
+      return PlayPlaylist(ParsePlaylist(*body, address), nesting + 1);
+    }
+    if (start != HttpSource::Start::Media) return Outcome::Failed;
+    const bool live = source->Length() < 0;
+    Run run = Load(HandOff(std::move(source)));
+    run.live = live;
+    return Follow(run, [this, address] {
+      std::unique_ptr<HttpSource> again;
+      if (OpenHttp(address, again) != HttpSource::Start::Media) return Run{};
+      Run retry = Load(HandOff(std::move(again)));
+      retry.live = true;
+      return retry;
+    });
+  }
+
+  Outcome PlayDirect(const std::string& address) {
+    return Follow(Load(address), [this, address] { return Load(address); });
+  }
+
+  // After the first load: a finished file is done; a live stream is fetched again after every
+  // break, with the growing wait, until the session stops.
+  Outcome Follow(Run run, const std::function<Run()>& again) {
+    if (run.stopped) return Outcome::Stopped;
+    if (!run.started) return Outcome::Failed;
+    if (!run.live) return Outcome::Played;
+    Clock::duration wait = kFirstRetry;
+    for (;;) {
+      if (!Sleep(wait)) return Outcome::Stopped;
+      run = again();
+      if (run.stopped || Stopped()) return Outcome::Stopped;
+      const bool steady = run.started && run.played >= kSteadyPlay;
+      wait = steady ? kFirstRetry : std::min(wait * 2, kLongestRetry);
+    }
+  }
+
+  HttpSource::Start OpenHttp(const std::string& address, std::unique_ptr<HttpSource>& source) {
+    {
+      std::lock_guard lock(mutex);
+      if (stopped) return HttpSource::Start::Cancelled;
+      source = std::make_unique<HttpSource>(address);
+      opening = source.get();
+    }
+    const HttpSource::Start start = source->WaitForStart();
+    std::lock_guard lock(mutex);
+    opening = nullptr;
+    return stopped ? HttpSource::Start::Cancelled : start;
+  }
+
+  // The address under which libmpv's stream callbacks find the opened source.
+  std::string HandOff(std::unique_ptr<HttpSource> source) {
+    std::lock_guard lock(handoffMutex);
+    const int id = nextSource++;
+    handoff[id] = std::move(source);
+    return std::string(kStreamProtocol) + "://" + std::to_string(id);
+  }
+
+  // Loads one address and waits until it ends (or the session stops).
+  Run Load(const std::string& address) {
+    Run run;
+    int64_t entry = -1;
+    {
+      std::lock_guard lock(mutex);
+      if (stopped) {
+        run.stopped = true;
+        return run;
+      }
+      const char* command[] = {"loadfile", address.c_str(), "replace", nullptr};
+      mpv_node result;
+      if (Mpv()->command_ret(mpv, command, &result) < 0) return run;
+      if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+          const mpv_node& value = result.u.list->values[i];
+          if (std::string_view(result.u.list->keys[i]) == "playlist_entry_id" &&
+              value.format == MPV_FORMAT_INT64) {
+            entry = value.u.int64;
+          }
+        }
+      }
+      Mpv()->free_node_contents(&result);
+    }
+    Clock::time_point loadedAt{};
+    for (;;) {
+      mpv_event* event = Mpv()->wait_event(mpv, -1);
+      if (Stopped() || event->event_id == MPV_EVENT_SHUTDOWN) {
+        run.stopped = true;
+        break;
+      }
+      if (event->event_id == MPV_EVENT_FILE_LOADED) {
+        run.started = true;
+        loadedAt = Clock::now();
+        double duration = 0;
+        run.live =
+            Mpv()->get_property(mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0 || duration <= 0;
+      } else if (event->event_id == MPV_EVENT_END_FILE) {
+        const auto* end = static_cast<const mpv_event_end_file*>(event->data);
+        if (entry >= 0 && end->playlist_entry_id != entry) continue;
+        if (run.started) run.played = Clock::now() - loadedAt;
+        break;
+      }
+    }
+    // A source libmpv never asked for is not needed any more.
+    if (address.rfind(kStreamProtocol, 0) == 0) {
+      const int id = std::atoi(address.c_str() + std::strlen(kStreamProtocol) + 3);
+      std::lock_guard lock(handoffMutex);
+      handoff.erase(id);
+    }
+    return run;
+  }
+
+  // Waits for the given time; false when the session stopped meanwhile.
+  bool Sleep(Clock::duration wait) {
+    const Clock::time_point until = Clock::now() + wait;
+    for (;;) {
+      if (Stopped()) return false;
+      const Clock::duration left = until - Clock::now();
+      if (left <= Clock::duration::zero()) return true;
+      Mpv()->wait_event(mpv, std::chrono::duration<double>(left).count());
+    }
+  }
+
+  // --- libmpv's stream callbacks (its own threads) ----------------------------------------------
+
+  static int64_t ReadStream(void* cookie, char* buffer, uint64_t size) {
+    return static_cast<HttpSource*>(cookie)->Read(buffer, size);
+  }
+  static int64_t StreamSize(void* cookie) {
+    const int64_t length = static_cast<HttpSource*>(cookie)->Length();
+    return length >= 0 ? length : int64_t(MPV_ERROR_UNSUPPORTED);
+  }
+  static void CloseStream(void* cookie) { delete static_cast<HttpSource*>(cookie); }
+  static void CancelStream(void* cookie) { static_cast<HttpSource*>(cookie)->Cancel(); }
+
+  static int OpenStream(void* user, char* uri, mpv_stream_cb_info* info) {
+    auto* core = static_cast<Core*>(user);
+    const std::string_view text(uri);
+    const std::string prefix = std::string(kStreamProtocol) + "://";
+    if (text.substr(0, prefix.size()) != prefix) return MPV_ERROR_LOADING_FAILED;
+    const int id = std::atoi(uri + prefix.size());
+    std::unique_ptr<HttpSource> source;
+    {
+      std::lock_guard lock(core->handoffMutex);
+      auto found = core->handoff.find(id);
+      if (found == core->handoff.end()) return MPV_ERROR_LOADING_FAILED;
+      source = std::move(found->second);
+      core->handoff.erase(found);
+    }
+    info->cookie = source.release();
+    info->read_fn = &ReadStream;
+    info->seek_fn = nullptr;  // a stream: no seeking
+    info->size_fn = &StreamSize;
+    info->close_fn = &CloseStream;
+    info->cancel_fn = &CancelStream;
+    return 0;
+  }
+};
+
+namespace {
+
+void Reaper::Adopt(std::thread thread, std::shared_ptr<MediaSession::Core> core) {
+  std::lock_guard lock(mutex);
+  for (auto it = threads.begin(); it != threads.end();) {
+    if (it->second->ended) {
+      it->first.join();
+      it = threads.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  threads.emplace_back(std::move(thread), std::move(core));
+}
+
+void Reaper::JoinAll() {
+  std::vector<std::pair<std::thread, std::shared_ptr<MediaSession::Core>>> all;
+  {
+    std::lock_guard lock(mutex);
+    all.swap(threads);
+  }
+  for (auto& [thread, core] : all) {
+    core->Stop();
+    thread.join();
+  }
+}
+
+}  // namespace
+
+MediaSession::MediaSession()
+    : core_(std::make_shared<Core>()), thread_([core = core_] { core->Main(); }) {}
+
+MediaSession::~MediaSession() {
+  core_->Stop();
+  // Ending libmpv can take a moment; the caller does not wait for it.
+  TheReaper().Adopt(std::move(thread_), core_);
+}
+
+void MediaSession::Append(std::string address) { core_->Append(std::move(address)); }
+
+void MediaSession::JoinEnded() { TheReaper().JoinAll(); }
+
+}  // namespace sonaro::media

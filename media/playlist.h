@@ -1,0 +1,45 @@
+// Playlists that streaming servers hand out instead of the stream itself: ASX (XML-like,
+// written by hand, parsed leniently) and the "[Reference]" form. Pure text work, no Widgets.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sonaro::media {
+
+// What the first bytes of a response are.
+enum class Sniffed {
+  Media,     // anything that is not a playlist: handed to the player as it is
+  Playlist,  // an ASX or [Reference] playlist
+  NeedMore,  // too few bytes to tell yet
+};
+
+// Looks at the first bytes of a body (whatever its Content-Type). complete: these are all the
+// bytes there will be, so NeedMore is never the answer.
+Sniffed SniffPlaylist(std::string_view head, bool complete);
+
+// One item of a playlist: addresses of the same media, tried in turn until one plays.
+struct PlaylistEntry {
+  std::vector<std::string> refs;  // absolute, percent-encoded UTF-8 addresses
+};
+
+struct Playlist {
+  std::vector<PlaylistEntry> entries;  // played one after the other
+};
+
+// Limits that keep a hostile playlist small.
+inline constexpr size_t kMaxPlaylistEntries = 1000;
+inline constexpr size_t kMaxRefsPerEntry = 32;
+
+// Parses an ASX or [Reference] playlist. The body may be UTF-8, UTF-16 (with its BOM) or GBK;
+// tags and attribute names in any case, attribute values quoted with either quote or not at
+// all, entities optional (a bare '&' stays a '&'). Relative addresses are resolved against
+// baseAddress (and an ASX <base href>). A nested playlist (<entryref href> or a ref that
+// names one) stays an ordinary address: whoever plays it finds out what it is. In the
+// [Reference] form all refs are one entry; an http ref there is a Windows Media server's
+// stream, so its mmsh:// form is tried before the address itself. Unparseable input gives
+// no entries.
+Playlist ParsePlaylist(std::string_view body, std::string_view baseAddress);
+
+}  // namespace sonaro::media
