@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/catalogue.h"
+#include "app/mpris.h"
 #include "app/single_instance.h"
 #include "assets/assets.h"
 #include "browser/browser_control.h"
@@ -115,7 +116,9 @@ int Run(int argc, char** argv) {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // only the Main window's end ends us
-  std::setlocale(LC_NUMERIC, "C");                 // the media library needs it
+  // The launcher entry's name: Wayland compositors and docks match windows to it by this id.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.sonaro.Sonaro"));
+  std::setlocale(LC_NUMERIC, "C");  // the media library needs it
   assets::Init();
   // Decoded as PNG: an icon made from a file name has Qt ask every image plugin.
   QApplication::setWindowIcon(
@@ -144,6 +147,8 @@ int Run(int argc, char** argv) {
   }
   QObject::connect(mainWindow, &QObject::destroyed, &application, &QCoreApplication::quit);
   StartBrowserEngineWhenPainted(mainWindow);
+  // The desktop's media controls, for as long as the Main window they can raise lives.
+  StartMpris(mainWindow);
 
   // 6. The message loop, until the Main window is destroyed.
   QApplication::exec();

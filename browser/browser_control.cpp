@@ -17,6 +17,7 @@ namespace {
 bool g_prepared = false;
 bool g_started = false;
 bool g_failed = false;  // the engine could not be loaded or started: no view will ever come
+void (*g_titleHandler)(const char*) = nullptr;
 
 struct WaitingView {
   QPointer<QWidget> parent;
@@ -64,6 +65,7 @@ bool InitBrowserControl() {
     return false;
   }
   g_started = true;
+  engine->setStreamTitleHandler(g_titleHandler);
   std::vector<WaitingView> waiting = std::move(Waiting());
   Waiting().clear();
   for (WaitingView& view : waiting) {
@@ -81,6 +83,12 @@ void NewViewWhenStarted(QWidget* parent, bool playerPage, std::function<void(QWi
   }
   if (g_failed) return;
   Waiting().push_back({parent, playerPage, std::move(made)});
+}
+
+void SetStreamTitleHandler(void (*handler)(const char*)) {
+  g_titleHandler = handler;
+  // Kept for an engine that starts later: the module is loaded only then.
+  if (g_started) CurrentEngine()->setStreamTitleHandler(handler);
 }
 
 void ShutdownBrowserControl() {

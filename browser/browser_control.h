@@ -26,6 +26,9 @@ bool PrepareBrowserControl();
 bool InitBrowserControl();
 // Prepared: browser windows can be created (their pages may still wait for the engine).
 bool BrowserControlReady();
+// handler is told each title the Player page's stream sends (UTF-8), on the GUI thread, from
+// the time the engine starts; null for nobody.
+void SetStreamTitleHandler(void (*handler)(const char* utf8Title));
 // At clean-up: the kept page goes and every ended media session's thread is joined.
 void ShutdownBrowserControl();
 

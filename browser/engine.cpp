@@ -86,8 +86,8 @@ bool RunScript(QObject* target, const QString& script, int timeLimitMs, QVariant
   return true;
 }
 
-constexpr Engine kEngine{kEngineInterface, &Start,        &Shutdown, &NewView,
-                         &Navigate,        &RenderedPage, &RunScript};
+constexpr Engine kEngine{kEngineInterface, &Start,        &Shutdown,  &NewView,
+                         &Navigate,        &RenderedPage, &RunScript, &media::SetTitleObserver};
 
 }  // namespace
 

@@ -36,6 +36,9 @@ struct Engine {
   // Runs script in the page's isolated scripting world and waits (events are handled
   // meanwhile); false when the page does not answer within the limit or goes.
   bool (*runScript)(QObject* page, const QString& script, int timeLimitMs, QVariant* result);
+  // handler is told each title the Player page's stream sends (UTF-8), on the GUI thread; null
+  // for nobody. A new Player page's stream starts without one.
+  void (*setStreamTitleHandler)(void (*handler)(const char* utf8Title));
 };
 
 // The engine in use; null until UseEngine or LoadEngine gave one.

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "browser/engine.h"
+#include "sonaro_config.h"
 
 namespace sonaro::browser {
 
@@ -19,11 +20,15 @@ bool g_loadFailed = false;
 
 constexpr const char* kModuleFile = "libsonaro-browser-engine.so";
 
+// Beside the program (the build folder), then where an installed tree keeps it.
 QStringList ModulePlaces() {
   QStringList places;
-  if (QCoreApplication::instance())
-    places << QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+  if (QCoreApplication::instance()) {
+    const QString folder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    places << folder + QLatin1String(kModuleFile);
+    places << folder + QLatin1String(config::kEngineRelativeDir) + QLatin1Char('/') +
                   QLatin1String(kModuleFile);
+  }
   if (!qEnvironmentVariableIsEmpty("SONARO_BROWSER_ENGINE"))
     places << qEnvironmentVariable("SONARO_BROWSER_ENGINE");
   return places;

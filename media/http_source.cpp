@@ -3,8 +3,10 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <charconv>
 #include <cstring>
 
+#include "media/icy.h"
 #include "media/playlist.h"
 
 namespace sonaro::media {
@@ -35,6 +37,8 @@ struct HttpSource::Shared {
   bool gotBytes = false;
   std::atomic<int64_t> length{-1};
   bool lengthRead = false;  // the transfer thread's own: read once, with the first body bytes
+  IcyReader icy;            // the transfer thread's own, set up with the length
+  HttpSource::TitleHandler onTitle;
   CURL* easy = nullptr;
   CURLM* multi = nullptr;  // valid while the thread runs; guarded by mutex for wakeups
 
@@ -46,6 +50,16 @@ struct HttpSource::Shared {
 
 namespace {
 
+// The icy-metaint of the answer (after any redirects); 0 when it has none.
+size_t MetadataInterval(CURL* easy) {
+  curl_header* header = nullptr;
+  if (curl_easy_header(easy, "icy-metaint", 0, CURLH_HEADER, -1, &header) != CURLHE_OK) return 0;
+  const std::string_view value(header->value);
+  size_t interval = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), interval);
+  return error == std::errc() && end == value.data() + value.size() ? interval : 0;
+}
+
 size_t OnBody(char* data, size_t, size_t count, void* user) {
   auto* shared = static_cast<HttpSource::Shared*>(user);
   // The length is known before any reader sees a byte, so nobody takes a file for a stream.
@@ -56,20 +70,29 @@ size_t OnBody(char* data, size_t, size_t count, void* user) {
         length >= 0) {
       shared->length = int64_t(length);
     }
+    shared->icy = IcyReader(MetadataInterval(shared->easy));
   }
-  std::lock_guard lock(shared->mutex);
-  if (shared->cancelled) return 0;  // aborts the transfer
-  if (shared->Pending() >= kBufferLimit) {
-    shared->paused = true;
-    return CURL_WRITEFUNC_PAUSE;  // the same bytes come again once unpaused
+  std::optional<std::string> title;
+  {
+    std::lock_guard lock(shared->mutex);
+    if (shared->cancelled) return 0;  // aborts the transfer
+    if (shared->Pending() >= kBufferLimit) {
+      shared->paused = true;
+      return CURL_WRITEFUNC_PAUSE;  // the same bytes come again once unpaused
+    }
+    if (shared->offset > kBufferLimit) {
+      shared->buffer.erase(0, shared->offset);
+      shared->offset = 0;
+    }
+    const size_t before = shared->buffer.size();
+    title = shared->icy.Feed(std::string_view(data, count), shared->buffer);
+    if (shared->buffer.size() > before) {
+      shared->gotBytes = true;
+      shared->changed.notify_all();
+    }
   }
-  if (shared->offset > kBufferLimit) {
-    shared->buffer.erase(0, shared->offset);
-    shared->offset = 0;
-  }
-  shared->buffer.append(data, count);
-  shared->gotBytes = true;
-  shared->changed.notify_all();
+  // Outside the lock: the handler may take locks of its own, and readers need not wait for it.
+  if (title && shared->onTitle) shared->onTitle(*title);
   return count;
 }
 
@@ -97,6 +120,12 @@ void Transfer(const std::string& address, const std::shared_ptr<HttpSource::Shar
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PROXY, "");
   curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
+  // The stream's title comes only to a client that asks for it.
+  curl_slist* headers = curl_slist_append(nullptr, "Icy-MetaData: 1");
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+  // Older streaming servers answer with this status line, which libcurl would refuse as HTTP/0.9.
+  curl_slist* aliases = curl_slist_append(nullptr, "ICY 200 OK");
+  curl_easy_setopt(easy, CURLOPT_HTTP200ALIASES, aliases);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, shared.get());
   shared->easy = easy;
@@ -148,12 +177,15 @@ void Transfer(const std::string& address, const std::shared_ptr<HttpSource::Shar
   curl_multi_remove_handle(multi, easy);
   curl_easy_cleanup(easy);
   curl_multi_cleanup(multi);
+  curl_slist_free_all(headers);
+  curl_slist_free_all(aliases);
 }
 
 }  // namespace
 
-HttpSource::HttpSource(std::string address)
+HttpSource::HttpSource(std::string address, TitleHandler onTitle)
     : address_(std::move(address)), shared_(std::make_shared<Shared>()) {
+  shared_->onTitle = std::move(onTitle);
   thread_ = std::thread(&Transfer, address_, shared_);
 }
 

@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,8 +18,12 @@ class HttpSource {
  public:
   enum class Start { Media, Playlist, Failed, Cancelled };
 
-  // Starts the request at once. Redirects are followed; an HTTP error status fails.
-  explicit HttpSource(std::string address);
+  // Told each title the stream sends in its metadata (UTF-8), on the request's thread.
+  using TitleHandler = std::function<void(const std::string& title)>;
+
+  // Starts the request at once. Redirects are followed; an HTTP error status fails. The stream's
+  // metadata is asked for: its blocks go to onTitle, never into the bytes read.
+  explicit HttpSource(std::string address, TitleHandler onTitle = {});
   // Cancels and waits for the request's thread.
   ~HttpSource();
   HttpSource(const HttpSource&) = delete;

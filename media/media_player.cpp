@@ -17,6 +17,8 @@ namespace sonaro::media {
 
 namespace {
 
+TitleObserver g_titleObserver = nullptr;  // the GUI thread's own
+
 QString ReadResource(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
@@ -36,9 +38,25 @@ const QString& PageScript() {
 
 }  // namespace
 
+void SetTitleObserver(TitleObserver observer) { g_titleObserver = observer; }
+
 MediaPlayerObject::MediaPlayerObject(QWebEnginePage* page, bool prepare)
     : QObject(page), page_(page) {
-  if (prepare) session_ = std::make_unique<MediaSession>();
+  if (prepare) StartSession();
+}
+
+void MediaPlayerObject::StartSession() {
+  // Queued to this object: the title reaches the GUI thread, and not at all once the page (and
+  // this object with it) is gone. The session calls no more once it is destroyed, which happens
+  // before this object's QObject part goes.
+  session_ = std::make_unique<MediaSession>([this](const std::string& title) {
+    QMetaObject::invokeMethod(
+        this,
+        [title] {
+          if (g_titleObserver) g_titleObserver(title.c_str());
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 MediaPlayerObject::~MediaPlayerObject() = default;
@@ -51,7 +69,7 @@ void MediaPlayerObject::appendItem(const QString& address) {
   QUrl url(address, QUrl::TolerantMode);
   if (page_ && url.isRelative() && !address.isEmpty()) url = page_->url().resolved(url);
   items_.append(address);
-  if (!session_) session_ = std::make_unique<MediaSession>();
+  if (!session_) StartSession();
   session_->Append(url.toEncoded().toStdString());
 }
 

@@ -38,10 +38,17 @@ class MediaPlayerObject : public QObject {
   void appendItem(const QString& address);
 
  private:
+  void StartSession();
+
   QPointer<QWebEnginePage> page_;
   QStringList items_;
   std::unique_ptr<MediaSession> session_;
 };
+
+// Told each title the stream of a Player page sends (UTF-8), on the GUI thread; null: nobody.
+// A title still on its way when its page goes is dropped with the page.
+using TitleObserver = void (*)(const char* utf8Title);
+void SetTitleObserver(TitleObserver observer);
 
 // Gives the page its media player: the script, the channel and the native object, all owned
 // by the page, so the sound ends with it.

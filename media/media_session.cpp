@@ -112,9 +112,12 @@ Reaper& TheReaper() {
 }  // namespace
 
 struct MediaSession::Core {
+  explicit Core(TitleHandler onTitle) : onTitle(std::move(onTitle)) {}
+
   std::mutex mutex;  // never held while waiting for libmpv's core
   mpv_handle* mpv = nullptr;
   bool stopped = false;
+  const TitleHandler onTitle;
   std::deque<std::string> queue;
   HttpSource* opening = nullptr;  // being opened by the session thread
 
@@ -144,6 +147,12 @@ struct MediaSession::Core {
       Mpv()->command_async(mpv, 0, stop);
       Mpv()->wakeup(mpv);
     }
+  }
+
+  // Under the lock that Stop takes: once the session is stopped its owner may be gone.
+  void ReportTitle(const std::string& title) {
+    std::lock_guard lock(mutex);
+    if (!stopped && onTitle) onTitle(title);
   }
 
   void Append(std::string address) {
@@ -274,7 +283,9 @@ struct MediaSession::Core {
     {
       std::lock_guard lock(mutex);
       if (stopped) return HttpSource::Start::Cancelled;
-      source = std::make_unique<HttpSource>(address);
+      // The source ends before the session thread does (libmpv closes it), so `this` outlives it.
+      source = std::make_unique<HttpSource>(
+          address, [this](const std::string& title) { ReportTitle(title); });
       opening = source.get();
     }
     const HttpSource::Start start = source->WaitForStart();
@@ -420,8 +431,9 @@ void Reaper::JoinAll() {
 
 }  // namespace
 
-MediaSession::MediaSession()
-    : core_(std::make_shared<Core>()), thread_([core = core_] { core->Main(); }) {}
+MediaSession::MediaSession(TitleHandler onTitle)
+    : core_(std::make_shared<Core>(std::move(onTitle))),
+      thread_([core = core_] { core->Main(); }) {}
 
 MediaSession::~MediaSession() {
   core_->Stop();

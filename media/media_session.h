@@ -13,6 +13,7 @@
 // for as long as the session lives; a try that plays for a while starts the wait at 1 s again.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,8 +22,12 @@ namespace sonaro::media {
 
 class MediaSession {
  public:
+  // Told each title the playing stream sends (UTF-8), on a thread of the session's, never after
+  // the session was destroyed.
+  using TitleHandler = std::function<void(const std::string& title)>;
+
   // Starts the session's thread, which gets libmpv ready before the first item arrives.
-  MediaSession();
+  explicit MediaSession(TitleHandler onTitle = {});
   // Stops the sound at once; the thread winds down by itself.
   ~MediaSession();
   MediaSession(const MediaSession&) = delete;

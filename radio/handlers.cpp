@@ -16,7 +16,7 @@ void OnStationSelected(const ui::Event&) {
   const Station* station = FindStation(text);
   if (!station) return;
   ui::SetText(ids::kMainWindow, ids::main::kStationBox, station->displayName);
-  if (PagePlayer* player = Player()) player->Play(station->address);
+  if (PagePlayer* player = Player()) player->Play(station->address, station->displayName);
 }
 
 // The volume knob's handlers are in volume_knob.cpp.

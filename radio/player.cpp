@@ -10,7 +10,9 @@
 #include <memory>
 
 #include "assets/assets.h"
+#include "browser/browser_control.h"
 #include "core/files.h"
+#include "radio/now_playing.h"
 #include "radio/page_template.h"
 #include "ui/facilities.h"
 
@@ -98,6 +100,11 @@ void PagePlayer::Create(QWidget* parent, std::optional<int> top, std::optional<i
   browser_.Create(pagePath_, left_, top_, width_, height_, {}, {}, parent);
   parent_ = parent;
   browser::InstallRightClickFilter(browser_.GetHandle());
+  if (playlist.empty()) {
+    NoteStopped();
+  } else {
+    NotePlay(playlist.front(), {});
+  }
 }
 
 void PagePlayer::SetVisible(bool visible) { browser_.Visible(visible); }
@@ -113,7 +120,7 @@ void PagePlayer::SetBounds(int top, int left, int width, int height) {
 
 bool PagePlayer::IsCreated() const { return browser_.IsCreated(); }
 
-void PagePlayer::Play(const core::Text& address) {
+void PagePlayer::Play(const core::Text& address, const core::Text& displayName) {
   // 1.-2.
   if (!parent_) return;
   ui::LetPendingMessagesRun();
@@ -130,15 +137,23 @@ void PagePlayer::Play(const core::Text& address) {
   browser_.Close();
   browser_.Create(pagePath_, left_, top_, width_, height_, {}, {}, parent_.data());
   browser::InstallRightClickFilter(browser_.GetHandle());
+  NotePlay(address, displayName);
 }
 
-void PagePlayer::Close() { browser_.Close(); }
+void PagePlayer::Close() {
+  browser_.Close();
+  NoteStopped();
+}
 
 void ConstructPlayer() {
   if (!g_player) g_player = std::make_unique<PagePlayer>();
+  browser::SetStreamTitleHandler(&NoteStreamTitle);
 }
 
-void DestroyPlayer() { g_player.reset(); }
+void DestroyPlayer() {
+  browser::SetStreamTitleHandler(nullptr);
+  g_player.reset();
+}
 
 PagePlayer* Player() { return g_player.get(); }
 

@@ -35,8 +35,8 @@ class PagePlayer {
   void SetBounds(int top, int left, int width, int height);  // 5
   bool IsCreated() const;                                    // 6
   // 7: the page for this one address, shown in a new window in place of the old one. Nothing
-  // happens before Create.
-  void Play(const core::Text& address);
+  // happens before Create. displayName: what the station box shows for it (NowPlaying).
+  void Play(const core::Text& address, const core::Text& displayName = {});
   void Close();  // 8
 
   const core::Text& PagePath() const { return pagePath_; }  // the page address once built

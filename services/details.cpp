@@ -36,11 +36,11 @@ void ShowDedication(const DedicationRow& row) {
     ui::LoadWindow(ids::kDetails, ui::FindWindow(ids::kMainWindow));
   }
   ui::SetProperty(ids::kDetails, ids::kDetailsUnit, ui::prop::kVisible, true);
-  // 2. The song replaces whatever was playing.
-  if (radio::PagePlayer* player = radio::Player()) player->Play(row[kAddress]);
+  // 2. The song replaces whatever was playing, under the name the station box gives it.
+  const core::Text whose = row[kDedicator] + core::GbkFromUtf8("点播的歌曲");
+  if (radio::PagePlayer* player = radio::Player()) player->Play(row[kAddress], whose);
   // 3. The station box tells whose dedication is playing.
-  ui::SetText(ids::kMainWindow, ids::main::kStationBox,
-              row[kDedicator] + core::GbkFromUtf8("点播的歌曲"));
+  ui::SetText(ids::kMainWindow, ids::main::kStationBox, whose);
   // 4. The card: signature, greeting, wishes, song title.
   ui::SetText(
       ids::kDetails, ids::details::kSignature,

@@ -23,8 +23,12 @@ PACKAGES=(
   trayer xcompmgr hsetroot
   # the D-Bus tray host and notification server of the StatusNotifierItem test
   python3-gi gir1.2-glib-2.0
+  # the desktop's media controls that the MPRIS test drives the player with
+  playerctl
   # the window manager of the desktop test and the GUI-stall benchmark (no tray there)
   openbox
+  # packaging: the launcher's and the metadata's validators, the service unit's checker
+  desktop-file-utils appstream systemd
   # reading the screen in the start-up benchmark
   python3-xlib
   # the reference player of the start-up benchmark; the reference radio player of the tray one

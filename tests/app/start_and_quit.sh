@@ -33,6 +33,19 @@ for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
 done
 [[ $panel_ok == 1 ]] || { echo "FAIL: no Station panel docked at the right edge"; kill "$pid"; exit 1; }
 
+# An installed program must find its browser engine module where the package put it.
+if [[ -n "${SONARO_EXPECT_ENGINE:-}" ]]; then
+  loaded=0
+  for _ in $(seq 100); do
+    grep -qF "$SONARO_EXPECT_ENGINE" "/proc/$pid/maps" 2>/dev/null && { loaded=1; break; }
+    sleep 0.1
+  done
+  if [[ $loaded != 1 ]]; then
+    echo "FAIL: $SONARO_EXPECT_ENGINE was not loaded"; cat "$HEADLESS_DIR/out.log"; kill "$pid"; exit 1
+  fi
+  echo "browser engine loaded from $SONARO_EXPECT_ENGINE"
+fi
+
 if [[ -n "${SONARO_SCREENSHOT_DIR:-}" ]] && command -v import >/dev/null; then
   mkdir -p "$SONARO_SCREENSHOT_DIR"
   sleep 0.5

@@ -44,9 +44,24 @@ def check(condition, message):
 
 # --- stand-in servers ----------------------------------------------------------------------
 
+ICY_INTERVAL = 8192  # sound bytes between two metadata blocks
+
+
+def icy_wire(body, title):
+    """The body as a server that sends metadata loops it: after every ICY_INTERVAL bytes of
+    sound a block with StreamTitle in GBK, as Chinese stations send it. (wire, sound length)"""
+    text = b"StreamTitle='" + title.encode('gbk') + b"';"
+    text += b'\0' * (-len(text) % 16)
+    block = bytes([len(text) // 16]) + text
+    sound = len(body) // ICY_INTERVAL * ICY_INTERVAL  # whole intervals keep the cadence looping
+    return b''.join(body[i:i + ICY_INTERVAL] + block
+                    for i in range(0, sound, ICY_INTERVAL)), sound
+
+
 class Peer:
     """A TCP server on 127.0.0.1:port that records every connection's greeting and serves
-    HTTP GETs from a table of routes; endless routes are sent at a radio stream's pace."""
+    HTTP GETs from a table of routes; endless routes are sent at a radio stream's pace, with
+    an icy_title in metadata blocks to a client that asks for them."""
 
     def __init__(self, port):
         self.port = port
@@ -60,8 +75,9 @@ class Peer:
         self.sock.listen(16)
         threading.Thread(target=self._accept, daemon=True).start()
 
-    def serve(self, path, body, content_type='audio/mpeg', endless=False, rate=16000):
-        self.routes[path] = (body, content_type, endless, rate)
+    def serve(self, path, body, content_type='audio/mpeg', endless=False, rate=16000,
+              icy_title=None):
+        self.routes[path] = (body, content_type, endless, rate, icy_title)
 
     def snapshot(self):
         with self.lock:
@@ -94,14 +110,20 @@ class Peer:
             if route is None:
                 conn.sendall(b'HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n')
                 return
-            body, content_type, endless, rate = route
+            body, content_type, endless, rate, icy_title = route
             if not endless:
                 conn.sendall(b'HTTP/1.0 200 OK\r\nContent-Type: ' + content_type.encode() +
                              b'\r\nContent-Length: %d\r\n\r\n' % len(body) + body)
                 return
             with self.lock:
                 self.live.append(conn)
-            conn.sendall(b'HTTP/1.0 200 OK\r\nContent-Type: ' + content_type.encode() + b'\r\n\r\n')
+            icy = b''
+            if icy_title and b'\r\nicy-metadata: 1\r\n' in head.lower():
+                body, sound = icy_wire(body, icy_title)
+                rate = rate * len(body) // sound  # the sound keeps its pace
+                icy = b'icy-metaint: %d\r\n' % ICY_INTERVAL
+            conn.sendall(b'HTTP/1.0 200 OK\r\nContent-Type: ' + content_type.encode() + b'\r\n' +
+                         icy + b'\r\n')
             began = time.monotonic()
             sent = 0
             position = 0

@@ -107,7 +107,7 @@ QImage RequestButton(bool hover);
 QImage BoardButton(bool hover);
 QImage VolumeKnob();
 QImage VolumeScale();
-QImage ProgramIcon();
+QImage ProgramIcon(int size = 64);
 QImage CursorImage();
 
 std::vector<QImage> AnimationFrames(const QImage& skin);

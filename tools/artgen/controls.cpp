@@ -248,10 +248,11 @@ QImage VolumeScale() {
   return image.convertToFormat(QImage::Format_RGB32);
 }
 
-QImage ProgramIcon() {
-  QImage image = NewCanvas(64, 64);
+QImage ProgramIcon(int size) {
+  QImage image = NewCanvas(size, size);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 64.0, size / 64.0);  // drawn on a 64-pixel grid
   // Antenna and a crescent moon above the set.
   p.setPen(QPen(QColor(60, 70, 84), 2, Qt::SolidLine, Qt::RoundCap));
   p.drawLine(QPointF(44, 23), QPointF(55, 7));

@@ -84,6 +84,15 @@ int main(int argc, char** argv) {
   };
   Output qrc{"assets.qrc", ResourceList(outputs)};
   outputs.push_back(std::move(qrc));
+  // The launcher's icons, installed into the icon theme rather than built into the program.
+  if (!QDir(outDir.filePath("icons")).exists() && !outDir.mkdir("icons")) {
+    std::fprintf(stderr, "sonaro-artgen: cannot create %s/icons\n", argv[1]);
+    return 1;
+  }
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+    outputs.push_back(
+        {QStringLiteral("icons/%1.png").arg(size), EncodePng(ProgramIcon(size), true)});
+  }
 
   for (const Output& o : outputs) {
     if (!WriteFile(outDir.filePath(o.name), o.bytes)) {
