@@ -4,13 +4,14 @@
 # connection and is the player's: HTTP/1.0, its User-Agent, "Accept: */*". Then the host's
 # rate again while dedications keep arriving.
 #
-#   bench/host_feed.sh <path of sonaro-host>      (BENCH_SECONDS=10 per measurement)
+#   bench/host_feed.sh <path of sonaro-host> [--smoke]   (BENCH_SECONDS=10 per measurement)
 #
 # Everything listens on 127.0.0.1 only and stops by itself. Exits 1 when the host's rate is
-# below half of nginx's.
+# below half of nginx's, except with --smoke (CI: the figures are only printed).
 set -euo pipefail
 
 host_binary="$(realpath "${1:?usage: host_feed.sh <path of sonaro-host>}")"
+smoke="${2:-}"
 seconds="${BENCH_SECONDS:-10}"
 threads=2        # the machine has two cores
 connections=16
@@ -166,4 +167,5 @@ printf '  %-36s %8s   (%s, %s)\n' "sonaro-host" "$host_rate" "$h1" "$h2"
 printf '  %-36s %8s   (%s dedications stored meanwhile)\n' "sonaro-host, dedications arriving" \
   "$busy_rate" "$stored"
 echo "Ratio sonaro-host / nginx: $ratio (target at least 0.50)"
+[[ "$smoke" == --smoke ]] && exit 0
 awk -v r="$ratio" 'BEGIN { exit !(r >= 0.5) }' || { echo "BELOW TARGET"; exit 1; }

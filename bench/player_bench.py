@@ -1,12 +1,16 @@
-"""Station start-up time and memory of the whole program, against mpv in the same run.
+"""Station start-up time and memory of the whole program, against Goodvibes and mpv in the
+same run.
 
 Started by player_bench.sh in a private headless desktop (virtual X server, accessibility
 bus, PulseAudio null sink). Measures, in alternating rounds:
   - sonaro: from the click on 绿城网络电台 in the Station panel to the first audible 10 ms
     block on the null sink's monitor;
+  - goodvibes (running, its window shown): from the MPRIS 2 OpenUri call with the same stream
+    (as the desktop's media controls send it) to the same block;
   - mpv --no-config --no-video: from starting it on the same stream to the same block.
 and the peak memory (RSS and PSS summed over the process tree, the browser's processes
-included) of sonaro with the player and the advert box alive, against mpv's.
+included) of sonaro with the player and the advert box alive, against goodvibes' and mpv's.
+--smoke: one round, for CI; the figures are only printed.
 """
 import argparse
 import os
@@ -16,8 +20,12 @@ import sys
 import threading
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'radio'))
-import stations_e2e as e2e  # noqa: E402
+from gi.repository import Gio, GLib
+
+TESTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests')
+sys.path[:0] = [os.path.join(TESTS, 'support'), os.path.join(TESTS, 'radio')]
+import desktop as e2e  # noqa: E402
+from stations_e2e import HTTP_STATION_PORT  # noqa: E402
 
 ROUNDS = 7
 LOUD = 1000  # rms of a 10 ms block counted as audible
@@ -67,6 +75,46 @@ class Program:
             e2e.xdotool('click', '--repeat', '2', '--delay', '80', '1')
         else:
             e2e.xdotool('click', '1')
+
+    def close(self):
+        self.proc.terminate()
+        return self.proc.wait(timeout=30)
+
+
+class Goodvibes:
+    """Goodvibes as users run it (its window shown), told what to play over MPRIS 2."""
+
+    NAME = 'org.mpris.MediaPlayer2.Goodvibes'
+
+    def __init__(self, work, clear_of):
+        self.out = open(os.path.join(work, 'goodvibes.log'), 'w')
+        self.proc = subprocess.Popen(['goodvibes'], stdout=self.out, stderr=subprocess.STDOUT,
+                                     env=dict(os.environ, NO_AT_BRIDGE='1'))
+        self.bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+        window = None
+        deadline = time.monotonic() + 30
+        while not (window and self._owned()) and time.monotonic() < deadline:
+            time.sleep(0.2)
+            try:
+                window = e2e.xdotool('search', '--onlyvisible', '--pid', self.proc.pid).split()
+            except subprocess.CalledProcessError:
+                pass
+        if not (window and self._owned()):
+            raise e2e.Failure('goodvibes did not start')
+        # No window manager places it: keep it off the Station panel that the clicks go to.
+        e2e.xdotool('windowmove', window[0], clear_of[0] + 260, clear_of[1])
+
+    def _owned(self):
+        reply = self.bus.call_sync('org.freedesktop.DBus', '/org/freedesktop/DBus',
+                                   'org.freedesktop.DBus', 'NameHasOwner',
+                                   GLib.Variant('(s)', (self.NAME,)), None,
+                                   Gio.DBusCallFlags.NONE, 5000, None)
+        return reply.unpack()[0]
+
+    def player(self, method, *args):
+        self.bus.call_sync(self.NAME, '/org/mpris/MediaPlayer2', 'org.mpris.MediaPlayer2.Player',
+                           method, GLib.Variant('(s)', args) if args else None, None,
+                           Gio.DBusCallFlags.NONE, 5000, None)
 
     def close(self):
         self.proc.terminate()
@@ -148,21 +196,28 @@ def main():
     parser.add_argument('--program', required=True)
     parser.add_argument('--work', required=True)
     parser.add_argument('--rounds', type=int, default=ROUNDS)
+    parser.add_argument('--smoke', action='store_true', help='one round, for CI')
     args = parser.parse_args()
+    if args.smoke:
+        args.rounds = 1
 
     tone = e2e.tone_mp3(440, args.work)
-    station = e2e.Peer(e2e.HTTP_STATION_PORT)
+    station = e2e.Peer(HTTP_STATION_PORT)
     station.serve('/voice', tone, endless=True)
     advert = e2e.Peer(8760)  # the service host's advert page for the Station panel's box
     advert.serve('/gg/gg/gg.html', b'<html><body style="background:#8cf">'
                  b'<marquee>Sonaro advert</marquee></body></html>', content_type='text/html')
-    url = 'http://127.0.0.1:%d/voice' % e2e.HTTP_STATION_PORT
+    url = 'http://127.0.0.1:%d/voice' % HTTP_STATION_PORT
 
     monitor = e2e.Monitor()
     program = Program(args.program, args.work)
+    goodvibes = None
     memory = PeakMemory(program.proc.pid)
-    ours, theirs, mpv_peaks = [], [], []
+    times = {'sonaro': [], 'goodvibes': [], 'mpv': []}
+    mpv_peaks = []
     try:
+        goodvibes = Goodvibes(args.work, program.panel)
+        gv_memory = PeakMemory(goodvibes.proc.pid)
         program.click(ROW_NETWORK, double=True)
         time.sleep(0.5)
         for _ in range(args.rounds):
@@ -175,45 +230,59 @@ def main():
             time.sleep(0.2)
             start = monitor.count()
             e2e.xdotool('click', '1')
-            ours.append(first_audible(monitor, start, 15))
+            times['sonaro'].append(first_audible(monitor, start, 15))
 
             program.click(ROW_HUAKAI)
             if not monitor.wait_silence(10):
-                raise e2e.Failure('no silence before the reference')
+                raise e2e.Failure('no silence before goodvibes')
+            start = monitor.count()
+            goodvibes.player('OpenUri', url)
+            times['goodvibes'].append(first_audible(monitor, start, 15))
+            goodvibes.player('Stop')
+            if not monitor.wait_silence(10):
+                raise e2e.Failure('no silence before mpv')
             start = monitor.count()
             mpv = subprocess.Popen(['mpv', '--no-config', '--no-video', '--really-quiet', url],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            theirs.append(first_audible(monitor, start, 15))
+            times['mpv'].append(first_audible(monitor, start, 15))
             time.sleep(1.0)
             mpv_peaks.append(memory_of(tree_of(mpv.pid)))
             mpv.terminate()
             mpv.wait()
+        # Each player playing at its peak: goodvibes once more, then sonaro with the advert box.
+        goodvibes.player('OpenUri', url)
+        time.sleep(2)
+        goodvibes.player('Stop')
+        gv_peak = gv_memory.stop()
         program.click(ROW_LVCHENG)
         time.sleep(3)  # the player and the advert box both alive
-        peak = memory.stop()
+        peaks = {'sonaro': memory.stop(), 'goodvibes': gv_peak,
+                 'mpv': (max(p[0] for p in mpv_peaks), max(p[1] for p in mpv_peaks))}
+        goodvibes.close()
         program.close()
     finally:
         monitor.close()
-        if program.proc.poll() is None:
-            program.proc.kill()
+        for proc in (program.proc, goodvibes and goodvibes.proc):
+            if proc and proc.poll() is None:
+                proc.kill()
 
-    if None in ours or None in theirs:
-        print('no sound in some round: sonaro %s, mpv %s' % (ours, theirs))
+    if any(None in values for values in times.values()):
+        print('no sound in some round: %s' % times)
         return 1
-    ours_ms = statistics.median(ours) * 1000
-    theirs_ms = statistics.median(theirs) * 1000
-    mpv_rss = max(p[0] for p in mpv_peaks)
-    mpv_pss = max(p[1] for p in mpv_peaks)
+    medians = {name: statistics.median(values) * 1000 for name, values in times.items()}
     print()
-    print('Station start-up, selection to first audible block (median of %d):' % len(ours))
-    print('  sonaro %7.1f ms   %s' % (ours_ms, ' '.join('%.0f' % (v * 1000) for v in ours)))
-    print('  mpv    %7.1f ms   %s' % (theirs_ms, ' '.join('%.0f' % (v * 1000) for v in theirs)))
-    print('  ratio  %7.2f  (sonaro / mpv, target <= 1.00)' % (ours_ms / theirs_ms))
-    print('Peak memory of the process tree (player and advert box alive):')
-    print('  sonaro RSS %7.1f MiB  PSS %7.1f MiB' % (peak[0] / 1024, peak[1] / 1024))
-    print('  mpv    RSS %7.1f MiB  PSS %7.1f MiB' % (mpv_rss / 1024, mpv_pss / 1024))
-    print('  ratio  RSS %7.2f      PSS %7.2f  (figures only)' % (peak[0] / mpv_rss,
-                                                             peak[1] / mpv_pss))
+    print('Station start-up, request to first audible block (median of %d; ms):' % args.rounds)
+    for name, values in times.items():
+        print('  %-9s %7.1f   %s' % (name, medians[name],
+                                     ' '.join('%.0f' % (v * 1000) for v in values)))
+    print('Peak memory of the process tree (MiB; sonaro with the player and advert box alive):')
+    for name, (rss, pss) in peaks.items():
+        print('  %-9s RSS %7.1f  PSS %7.1f' % (name, rss / 1024, pss / 1024))
+    print('Ratios, sonaro / reference (target <= 1.00 for start-up; memory figures only):')
+    for ref in ('goodvibes', 'mpv'):
+        print('  %-9s start-up %5.2f   RSS %5.2f   PSS %5.2f'
+              % (ref, medians['sonaro'] / medians[ref], peaks['sonaro'][0] / peaks[ref][0],
+                 peaks['sonaro'][1] / peaks[ref][1]))
     return 0
 
 

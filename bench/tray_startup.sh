@@ -3,18 +3,19 @@
 # goodvibes (Debian's internet-radio player) started and measured the same way in the same run,
 # on a virtual X server with a compositing manager, a tray host, a D-Bus session and a null sound
 # sink. Loopback only; ends by itself.
-#   bench/tray_startup.sh <path of sonaro> [runs, default 3] [idle seconds, default 20]
+#   bench/tray_startup.sh <path of sonaro> [runs, default 3] [idle seconds, default 20] [settle]
 #
 # Start-up: from just before exec to the first reading of the screen that shows one of its mapped
 # top-level windows (at least 100 x 100) with pixels that are not all one colour; both programs
 # are polled by the same loop (bench/first_paint.py reads the screen from the X server).
 # Idle CPU: utime + stime of the process and all its descendants (for Sonaro the
-# QtWebEngineProcess children) over the idle period, which starts 10 s after the first paint;
-# in percent of one core.
+# QtWebEngineProcess children) over the idle period, which starts [settle seconds, default 10]
+# after the first paint; in percent of one core.
 set -euo pipefail
 program="$(realpath "${1:?usage: tray_startup.sh <path of sonaro> [runs] [idle seconds]}")"
 runs="${2:-3}"
 idle="${3:-20}"
+settle="${4:-10}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 for tool in goodvibes trayer xcompmgr xdotool import dbus-launch; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run tools/install-deps.sh"; exit 1; }
@@ -64,7 +65,7 @@ measure() {  # command... -> "milliseconds cpu-percent"
   window="$(/usr/bin/python3 "$root/bench/first_paint.py" "$pid" 60 || true)"
   end=$(date +%s%N)
   [[ -n "$window" ]] || { echo "no painted window from $1" >&2; cat "$HEADLESS_DIR/out.log" >&2; exit 1; }
-  sleep 10
+  sleep "$settle"
   t0=$(tree_ticks "$pid")
   sleep "$idle"
   t1=$(tree_ticks "$pid")

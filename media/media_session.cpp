@@ -86,6 +86,12 @@ mpv_handle* CreateMpv() {
   // Live radio: keep a few seconds in hand against network hiccups, but start at once.
   SetOption(mpv, "cache", "yes");
   SetOption(mpv, "cache-pause-initial", "no");
+  // Nothing seeks in a radio stream: keep no played sound behind (by default up to 50 MiB,
+  // which a listening hour fills) and only seconds ahead.
+  SetOption(mpv, "cache-secs", "10");
+  SetOption(mpv, "demuxer-max-back-bytes", "0");
+  SetOption(mpv, "demuxer-max-bytes", "4MiB");
+  SetOption(mpv, "demuxer-seekable-cache", "no");
   // A live stream arrives no faster than it plays: probing the usual five seconds of it
   // would keep the listener waiting for as long before the first sound.
   SetOption(mpv, "demuxer-lavf-analyzeduration", "0.1");

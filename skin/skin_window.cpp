@@ -152,6 +152,25 @@ std::optional<QLine> CaretLine(QWidget* window, QWidget* control) {
   return QLine(x, y, x, y + 12);
 }
 
+// The blink timer runs only while its window is shown: a hidden window has no caret to show,
+// and the timer would wake the program twice a second while it sits in the tray.
+class BlinkWhileShown final : public QObject {
+ public:
+  BlinkWhileShown(QWidget* window, QTimer* timer) : QObject(timer), timer_(timer) {
+    window->installEventFilter(this);
+    if (window->isVisible()) timer_->start();
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show) timer_->start();
+    if (event->type() == QEvent::Hide) timer_->stop();
+    return false;
+  }
+
+ private:
+  QTimer* timer_;
+};
+
 void BlinkTick(QWidget* window) {
   CaretState& caret = Caret();
   if (window != caret.window || !caret.control || caret.lastFrame.isNull()) return;
@@ -407,7 +426,7 @@ bool SkinWindow::Attach(QWidget* window) {
     timer->setObjectName(QLatin1String(prop::kTime));
     timer->setInterval(500);
     QObject::connect(timer, &QTimer::timeout, window, [window] { BlinkTick(window); });
-    timer->start();
+    new BlinkWhileShown(window, timer);
     ui::SetProp(window, prop::kTime, 64);
   }
   return true;

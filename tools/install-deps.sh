@@ -31,8 +31,10 @@ PACKAGES=(
   desktop-file-utils appstream systemd
   # reading the screen in the start-up benchmark
   python3-xlib
-  # the reference player of the start-up benchmark; the reference radio player of the tray one
+  # the reference players of the player benchmark (goodvibes also of the tray one)
   mpv goodvibes
+  # the feed benchmark's load generator and reference server (its CI smoke run needs them)
+  wrk nginx
 )
 
 missing=()

@@ -79,7 +79,15 @@ TEST_F(LayeredWindow, AttachMakesTheWindowLayeredAndStartsTheBlinkTimerOnce) {
   EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
   EXPECT_EQ(ui::GetPropInt(window, "PngControl_Time"), 64);
   ASSERT_TRUE(skin.Attach(window));
-  EXPECT_EQ(window->findChildren<QTimer*>().size(), 1);
+  ASSERT_EQ(window->findChildren<QTimer*>().size(), 1);
+  // It blinks only while the window is shown.
+  QTimer* blink = window->findChildren<QTimer*>().front();
+  window->hide();
+  EXPECT_FALSE(blink->isActive());
+  window->show();
+  EXPECT_TRUE(blink->isActive());
+  window->hide();
+  EXPECT_FALSE(blink->isActive());
 }
 
 TEST_F(LayeredWindow, SetBackImageWithNullFailsAndKeepsThePreviousBackground) {
