@@ -155,6 +155,23 @@ def tree_of(pid):
     return found
 
 
+def process_table(pid):
+    """[(kind, rss, pss)] in KiB for the process and each descendant; kind is 'main' or the
+    browser engine's process type."""
+    rows = []
+    for p in tree_of(pid):
+        try:
+            with open('/proc/%d/cmdline' % p) as f:
+                args = f.read().replace('\0', ' ').split()  # the engine's helper joins its own
+        except OSError:
+            continue
+        kind = next((a.split('=', 1)[1] for a in args if a.startswith('--type=')),
+                    'main' if p == pid else os.path.basename(args[0]) if args else '?')
+        rss, pss = memory_of([p])
+        rows.append((kind, rss, pss))
+    return rows
+
+
 def memory_of(pids):
     """(rss, pss) in KiB summed over the processes."""
     rss = pss = 0
@@ -255,7 +272,8 @@ def main():
         goodvibes.player('Stop')
         gv_peak = gv_memory.stop()
         program.click(ROW_LVCHENG)
-        time.sleep(3)  # the player and the advert box both alive
+        time.sleep(10)  # the player and the advert box both alive, settled
+        table = process_table(program.proc.pid)
         peaks = {'sonaro': memory.stop(), 'goodvibes': gv_peak,
                  'mpv': (max(p[0] for p in mpv_peaks), max(p[1] for p in mpv_peaks))}
         goodvibes.close()
@@ -278,11 +296,19 @@ def main():
     print('Peak memory of the process tree (MiB; sonaro with the player and advert box alive):')
     for name, (rss, pss) in peaks.items():
         print('  %-9s RSS %7.1f  PSS %7.1f' % (name, rss / 1024, pss / 1024))
+    print('Sonaro after 10 s of playing, per process (MiB):')
+    for kind, rss, pss in table:
+        print('  %-9s RSS %7.1f  PSS %7.1f' % (kind, rss / 1024, pss / 1024))
+    print('  %-9s RSS %7.1f  PSS %7.1f' % ('total', sum(r[1] for r in table) / 1024,
+                                           sum(r[2] for r in table) / 1024))
     print('Ratios, sonaro / reference (target <= 1.00 for start-up; memory figures only):')
     for ref in ('goodvibes', 'mpv'):
         print('  %-9s start-up %5.2f   RSS %5.2f   PSS %5.2f'
               % (ref, medians['sonaro'] / medians[ref], peaks['sonaro'][0] / peaks[ref][0],
                  peaks['sonaro'][1] / peaks[ref][1]))
+    print('Settled sonaro / goodvibes peak: RSS %.2f  PSS %.2f (target PSS <= 2.0)'
+          % (sum(r[1] for r in table) / peaks['goodvibes'][0],
+             sum(r[2] for r in table) / peaks['goodvibes'][1]))
     return 0
 
 

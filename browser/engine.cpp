@@ -1,6 +1,7 @@
 #include "browser/engine.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
@@ -38,6 +39,40 @@ void Shutdown() {
   media::MediaSession::JoinEnded();
 }
 
+// A page from the network that was shown and is now out of sight (its window gone to the tray)
+// gives its renderer's memory back: discarded, and loaded anew when shown again. Player pages
+// keep playing whatever is shown, and the Request form's page, scripted but never shown, keeps
+// its state; neither is touched.
+class DiscardWhileHidden final : public QObject {
+ public:
+  explicit DiscardWhileHidden(QWebEngineView* view) : QObject(view), view_(view) {
+    view->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      shown_ = true;
+      if (view_->page()->lifecycleState() != QWebEnginePage::LifecycleState::Active) {
+        view_->page()->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+      }
+    } else if (event->type() == QEvent::Hide && shown_) {
+      // Once the hiding is through: the engine refuses to discard a page it deems visible.
+      QTimer::singleShot(0, this, [this] {
+        QWebEnginePage* page = view_->page();
+        if (!view_->isVisible() &&
+            page->lifecycleState() == QWebEnginePage::LifecycleState::Active) {
+          page->setLifecycleState(QWebEnginePage::LifecycleState::Discarded);
+        }
+      });
+    }
+    return false;
+  }
+
+ private:
+  QWebEngineView* view_;
+  bool shown_ = false;
+};
+
 QWidget* NewView(QWidget* parent, bool playerPage) {
   auto* view = new QWebEngineView(parent);
   auto* page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
@@ -45,6 +80,7 @@ QWidget* NewView(QWidget* parent, bool playerPage) {
   // Request form's page, which come from the network.
   if (playerPage) media::AttachMediaPlayer(page, true);
   view->setPage(page);
+  if (!playerPage) new DiscardWhileHidden(view);
   return view;
 }
 

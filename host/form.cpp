@@ -91,6 +91,13 @@ bool IsPlayableAddress(std::string_view address) {
   });
 }
 
+// Well-formed UTF-8 with a character of three bytes or more, as every Chinese character is.
+// (Two-byte sequences alone are no sign: one GBK character in four, 一 among them, is one.)
+bool LooksLikeUtf8(std::string_view text) {
+  return IsUtf8(text) && std::any_of(text.begin(), text.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) >= 0xE0; });
+}
+
 std::string Quoted(std::string_view label) { return "「" + std::string(label) + "」"; }
 
 }  // namespace
@@ -141,7 +148,9 @@ SubmissionReading ReadSubmission(const FormData& form, const FieldLimits& limits
           continue;
         }
       }
-    } else {
+    } else if (!(charset.empty() && LooksLikeUtf8(raw))) {
+      // Without "_charset_" a client that is not a browser on this page most likely sent UTF-8,
+      // which may happen to be valid GBK and would be stored garbled.
       text = Utf8FromGbk(raw);
       if (text) gbk_text = std::string(raw);
     }

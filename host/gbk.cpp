@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <cerrno>
 #include <stdexcept>
 #include <string>
@@ -75,18 +76,79 @@ size_t Utf8CharLength(std::string_view s) {
 }
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-// The euro sign in GB18030; the single byte 0x80 means the same in GBK forms.
-constexpr std::string_view kGb18030Euro = "\xA2\xE3";
+
+// Which two-byte codes GBK has: 21,791 of the 23,940 that fit its lead and trail ranges. The
+// C library's GBK converter and Python's gbk codec agree on exactly this set; the user-defined
+// areas and the codes GB18030 added later (the euro sign among them) are not in it.
+class GbkCodes {
+ public:
+  GbkCodes() {
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        const char code[2] = {char(lead), char(trail)};
+        if (trail != 0x7F && Convert("UTF-8", "GBK", std::string_view(code, 2))) {
+          has_[Index(lead, trail)] = true;
+        }
+      }
+    }
+  }
+  // Whether the two bytes at the start of s are a GBK character.
+  bool Has(std::string_view s) const {
+    if (s.size() < 2) return false;
+    const auto lead = static_cast<unsigned char>(s[0]), trail = static_cast<unsigned char>(s[1]);
+    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE &&
+           has_[Index(lead, trail)];
+  }
+
+ private:
+  static size_t Index(int lead, int trail) {
+    return size_t(lead - 0x81) * 191 + size_t(trail - 0x40);
+  }
+  std::array<bool, 126 * 191> has_{};
+};
+
+const GbkCodes& Codes() {
+  static const GbkCodes codes;
+  return codes;
+}
+
+// GB18030 bytes with every character GBK lacks (its two-byte extensions and all four-byte
+// forms) replaced by "?": what a reader of GBK can read.
+std::string GbkPart(std::string_view gb18030) {
+  std::string out;
+  out.reserve(gb18030.size());
+  while (!gb18030.empty()) {
+    const auto lead = static_cast<unsigned char>(gb18030[0]);
+    size_t length = 1;
+    if (lead < 0x80) {
+      out += gb18030[0];
+    } else if (Codes().Has(gb18030)) {
+      out += gb18030.substr(0, 2);
+      length = 2;
+    } else {
+      out += '?';
+      // A four-byte form, a two-byte code GBK lacks, or a byte that starts neither.
+      const auto second = gb18030.size() >= 2 ? static_cast<unsigned char>(gb18030[1]) : 0;
+      const bool fourBytes = gb18030.size() >= 4 && second >= '0' && second <= '9';
+      const bool pair = lead > 0x80 && lead < 0xFF && second >= 0x40 && second <= 0xFE;
+      length = fourBytes ? 4 : pair ? 2 : 1;
+    }
+    gb18030.remove_prefix(length);
+  }
+  return out;
+}
 
 }  // namespace
 
 bool IsGbk(std::string_view bytes) {
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead <= 0x80) continue;
-    if (lead == 0xFF || i + 1 == bytes.size()) return false;
-    auto trail = static_cast<unsigned char>(bytes[++i]);
-    if (trail < 0x40 || trail == 0x7F || trail == 0xFF) return false;
+  while (!bytes.empty()) {
+    if (static_cast<unsigned char>(bytes[0]) < 0x80) {
+      bytes.remove_prefix(1);
+    } else if (Codes().Has(bytes)) {
+      bytes.remove_prefix(2);
+    } else {
+      return false;
+    }
   }
   return true;
 }
@@ -102,20 +164,7 @@ bool IsUtf8(std::string_view bytes) {
 
 std::optional<std::string> Utf8FromGbk(std::string_view bytes) {
   if (!IsGbk(bytes)) return std::nullopt;
-  std::string gb18030;
-  gb18030.reserve(bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    auto c = static_cast<unsigned char>(bytes[i]);
-    if (c == 0x80) {
-      gb18030 += kGb18030Euro;
-    } else if (c > 0x80) {
-      gb18030 += bytes.substr(i, 2);
-      ++i;
-    } else {
-      gb18030 += bytes[i];
-    }
-  }
-  return Convert("UTF-8", "GB18030", gb18030);
+  return Convert("UTF-8", "GBK", bytes);
 }
 
 std::string GbkFromUtf8(std::string_view utf8) {
@@ -132,7 +181,7 @@ std::string GbkFromUtf8(std::string_view utf8) {
     utf8.remove_prefix(length);
   }
   // GB18030 has a code for every Unicode character, so well-formed input always converts.
-  return Convert("GB18030", "UTF-8", clean).value_or(std::string());
+  return GbkPart(Convert("GB18030", "UTF-8", clean).value_or(std::string()));
 }
 
 std::optional<std::string> StrictGbkFromUtf8(std::string_view utf8) {
@@ -145,7 +194,7 @@ std::optional<std::string> StrictGbkFromUtf8(std::string_view utf8) {
 std::string GbkFromOperatorFile(std::string_view bytes) {
   if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
   if (IsUtf8(bytes)) return GbkFromUtf8(bytes);
-  return std::string(bytes);
+  return GbkPart(bytes);
 }
 
 }  // namespace sonaro::host

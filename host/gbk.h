@@ -1,6 +1,8 @@
 // GBK at the edges of the host. The player and its pages speak GBK; the database and the
-// operator's files hold UTF-8. Conversions go through the C library's iconv (GB18030, the
-// superset the player decodes GBK with, so every GBK character round-trips exactly).
+// operator's files hold UTF-8. Conversions go through the C library's iconv. Everything the host
+// sends as GBK is GBK that every reader reads: the characters GBK lacks (among them the euro sign,
+// which some GBK variants put at 0x80, and the user-defined areas) are refused on the way in and
+// become "?" on the way out.
 #pragma once
 
 #include <optional>
@@ -9,9 +11,8 @@
 
 namespace sonaro::host {
 
-// True when bytes is a sequence of GBK characters: ASCII, the single byte 0x80 (the euro sign,
-// as browsers encode it for GBK forms) or a lead byte 0x81-0xFE followed by a trail byte
-// 0x40-0x7E or 0x80-0xFE. GB18030 four-byte sequences are not GBK.
+// True when bytes is a sequence of GBK characters: ASCII, or one of the 21,791 two-byte codes GBK
+// defines. Not the single byte 0x80, unassigned or user-defined codes, or GB18030's additions.
 bool IsGbk(std::string_view bytes);
 
 // True when bytes is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
@@ -20,8 +21,8 @@ bool IsUtf8(std::string_view bytes);
 // GBK to UTF-8; nothing when bytes is not GBK.
 std::optional<std::string> Utf8FromGbk(std::string_view bytes);
 
-// UTF-8 to the player's encoding: GBK for every character GBK has, the GB18030 four-byte form
-// for the others. Never fails: a byte that is not part of well-formed UTF-8 becomes "?".
+// UTF-8 to GBK. Never fails: a character GBK lacks, and a byte that is not part of well-formed
+// UTF-8, becomes "?".
 std::string GbkFromUtf8(std::string_view utf8);
 
 // UTF-8 to GBK when every character has a GBK code; nothing otherwise (or when utf8 is not
@@ -29,7 +30,8 @@ std::string GbkFromUtf8(std::string_view utf8);
 std::optional<std::string> StrictGbkFromUtf8(std::string_view utf8);
 
 // An operator's file as the player should get it: UTF-8 (a leading byte-order mark dropped) is
-// converted; anything that is not UTF-8 is taken to be GBK already and passed through.
+// converted; anything that is not UTF-8 is taken to be GBK already and passed through, with "?"
+// for what is not GBK.
 std::string GbkFromOperatorFile(std::string_view bytes);
 
 }  // namespace sonaro::host

@@ -75,7 +75,7 @@ Host::Host(HostOptions options, std::unique_ptr<DedicationStore> store)
       announcement_(folder_.File(kAnnouncementFile)),
       advert_page_(folder_.File(kAdvertPageFile)),
       help_page_(folder_.File(kHelpPageFile)),
-      limiter_(options_.submit_interval),
+      limiter_({options_.submit_interval, options_.submit_cap, options_.submit_window}),
       empty_form_page_(DedicationPage(PageNote{}, Dedication{})),
       server_(options_.connection) {
   if (!store_) store_ = OpenSqliteStore(folder_.File(kDatabaseFile));
@@ -175,7 +175,8 @@ void Host::Route() {
           what = e.what();
         } catch (...) {
         }
-        Log("error while answering " + request.method + " " + request.path + ": " + what);
+        static LogBudget budget(20, std::chrono::seconds(1));
+        Log(budget, "error while answering " + request.method + " " + request.path + ": " + what);
         response.status = 500;
         response.set_content(StatusPage(500, StatusMessage(500)), std::string(kHtmlType));
       });
@@ -203,8 +204,9 @@ void Host::Submit(const Request& request, Response& response,
                   const httplib::ContentReader& reader) {
   const std::string address = ClientAddress(request);
   auto refuse = [&](int status, std::vector<std::string> lines, const Dedication& echo) {
-    Log("refused a submission from " + address + " (" + std::to_string(status) +
-        "): " + (lines.empty() ? std::string() : lines.front()));
+    static LogBudget budget(20, std::chrono::seconds(1));
+    Log(budget, "refused a submission from " + address + " (" + std::to_string(status) +
+                    "): " + (lines.empty() ? std::string() : lines.front()));
     AnswerPage(response, status, PageNote{PageNote::Kind::kRefused, std::move(lines)}, echo);
   };
 

@@ -42,8 +42,11 @@ struct HostOptions {
   std::filesystem::path data_dir;
   // Dedications in the feed: the most recent ones.
   size_t feed_size = 50;
-  // Time one address has to wait between two stored submissions; 0: no limit.
+  // Time one address has to wait between two stored submissions; 0: no limit (nor cap).
   std::chrono::milliseconds submit_interval{10'000};
+  // Submissions one address may have stored within the window; 0: no cap.
+  size_t submit_cap = 10;
+  std::chrono::milliseconds submit_window{3'600'000};
   // Take the client's address from the last X-Forwarded-For entry (for a host behind a reverse
   // proxy that sets it); otherwise the connection's address counts.
   bool trust_forwarded_for = false;

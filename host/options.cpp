@@ -108,6 +108,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       o.feed_size = static_cast<size_t>(WholeNumber(name, value(), 1, 10000));
     } else if (name == "--submit-interval") {
       o.submit_interval = Seconds(name, value(), 0, 86400);
+    } else if (name == "--submit-cap") {
+      o.submit_cap = static_cast<size_t>(WholeNumber(name, value(), 0, 1'000'000));
+    } else if (name == "--submit-window") {
+      o.submit_window = Seconds(name, value(), 1, 30 * 86400);
     } else if (name == "--threads") {
       o.connection.threads = static_cast<size_t>(WholeNumber(name, value(), 1, 1024));
     } else if (name == "--request-timeout") {
@@ -139,7 +143,10 @@ Serves Sonaro's update page, dedication feed and page, announcement, advert and 
                             (default $XDG_DATA_HOME/sonaro-host or ~/.local/share/sonaro-host)
   --feed-size N             dedications in the feed, the most recent ones (default 50)
   --submit-interval S       seconds one address waits between two dedications (default 10;
-                            0: no limit)
+                            0: no limit, and no cap either)
+  --submit-cap N            dedications one address may submit within the window (default 10;
+                            0: no cap), so that no address fills the feed alone
+  --submit-window S         that window in seconds (default 3600)
   --request-timeout S       seconds a client has to send its whole request (default 10)
   --threads N               connections served at the same time (default 64)
   --max-connections-per-address N

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -9,12 +10,19 @@
 
 namespace sonaro::host {
 
+// Two rules per address: an interval between two submissions, and a cap on the submissions
+// within a longer window, so that no address can fill the whole feed by waiting its turns.
+struct SubmissionRules {
+  std::chrono::milliseconds interval{10'000};  // 0: no limit at all
+  size_t cap = 10;                             // per window; 0: no cap
+  std::chrono::milliseconds window{3'600'000};
+};
+
 class SubmissionLimiter {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // One submission per interval and address; an interval of 0 lets everything through.
-  explicit SubmissionLimiter(std::chrono::milliseconds interval);
+  explicit SubmissionLimiter(SubmissionRules rules);
 
   // Takes address's turn at now. Nothing when the address may submit (the turn is then used
   // up), otherwise how long it still has to wait. Checking and taking are one step, so of two
@@ -29,10 +37,12 @@ class SubmissionLimiter {
 
  private:
   void Prune(Clock::time_point now);
+  // How long an address's turns matter.
+  Clock::duration Memory() const;
 
-  const std::chrono::milliseconds interval_;
+  const SubmissionRules rules_;
   mutable std::mutex mutex_;
-  std::unordered_map<std::string, Clock::time_point> last_;
+  std::unordered_map<std::string, std::deque<Clock::time_point>> taken_;  // oldest first
   size_t prune_above_;
 };
 

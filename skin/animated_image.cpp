@@ -1,6 +1,7 @@
 #include "skin/animated_image.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <chrono>
@@ -25,6 +26,7 @@ struct FrameThread {
   std::mutex mutex;
   std::condition_variable wake;
   bool stop = false;
+  bool shown = true;  // the thread sleeps while its window is hidden
   std::thread thread;
 };
 
@@ -57,6 +59,8 @@ void RunFrames(FrameThread* self, QPointer<QWidget> window, int count, std::vect
   std::unique_lock lock(self->mutex);
   while (!self->stop) {  // the window is live at the start of each cycle
     for (int i = 0; i < count; ++i) {
+      self->wake.wait(lock, [self] { return self->stop || self->shown; });
+      if (self->stop) return;
       QMetaObject::invokeMethod(
           QCoreApplication::instance(),
           [window, i] {
@@ -68,6 +72,36 @@ void RunFrames(FrameThread* self, QPointer<QWidget> window, int count, std::vect
     }
   }
 }
+
+// Tells the frame thread whether its window is shown: a hidden animation costs no wake-ups. The
+// thread is found through the window's property, which goes with the thread, so a Hide that the
+// window's destruction sends later reaches nothing.
+class FramesWhileShown final : public QObject {
+ public:
+  explicit FramesWhileShown(QWidget* window) : QObject(window), window_(window) {
+    window->installEventFilter(this);
+    Set(window->isVisible());
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show) Set(true);
+    if (event->type() == QEvent::Hide) Set(false);
+    return false;
+  }
+
+ private:
+  void Set(bool shown) {
+    auto* frames = ui::GetPropPtr<FrameThread>(window_, prop::kZuderThread);
+    if (!frames) return;
+    {
+      std::lock_guard lock(frames->mutex);
+      frames->shown = shown;
+    }
+    frames->wake.notify_all();
+  }
+
+  QWidget* window_;
+};
 
 // Windows still alive when the application goes are destroyed with it, so no frame thread
 // outlives the event loop it posts to.
@@ -151,6 +185,7 @@ bool AnimatedImageWindow::Create(std::optional<QByteArray> imageData, QWidget* o
     frames->thread = std::thread(&RunFrames, frames, QPointer<QWidget>(window), frameCount,
                                  image->FrameDelays());
     ui::SetPropPtr(window, prop::kZuderThread, frames);
+    new FramesWhileShown(window);
   }
   return true;
 }

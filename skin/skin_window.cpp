@@ -152,23 +152,31 @@ std::optional<QLine> CaretLine(QWidget* window, QWidget* control) {
   return QLine(x, y, x, y + 12);
 }
 
-// The blink timer runs only while its window is shown: a hidden window has no caret to show,
-// and the timer would wake the program twice a second while it sits in the tray.
+// The blink timer runs only while its window is shown and holds the caret: otherwise there is
+// nothing to blink, and the timer would wake the program twice a second for nothing.
+void UpdateBlinkTimer(QWidget* window) {
+  if (!window) return;
+  auto* timer = window->findChild<QTimer*>(QLatin1String(prop::kTime), Qt::FindDirectChildrenOnly);
+  if (!timer) return;
+  const bool blinks = window->isVisible() && Caret().window == window && Caret().control;
+  if (blinks && !timer->isActive()) timer->start();
+  if (!blinks) timer->stop();
+}
+
 class BlinkWhileShown final : public QObject {
  public:
-  BlinkWhileShown(QWidget* window, QTimer* timer) : QObject(timer), timer_(timer) {
+  BlinkWhileShown(QWidget* window, QTimer* timer) : QObject(timer), window_(window) {
     window->installEventFilter(this);
-    if (window->isVisible()) timer_->start();
+    UpdateBlinkTimer(window);
   }
 
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Show) timer_->start();
-    if (event->type() == QEvent::Hide) timer_->stop();
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) UpdateBlinkTimer(window_);
     return false;
   }
 
  private:
-  QTimer* timer_;
+  QWidget* window_;
 };
 
 void BlinkTick(QWidget* window) {
@@ -212,8 +220,11 @@ bool TextBoxLayerProc(QWidget* box, QEvent* event) {
     }
     case QEvent::FocusIn: {
       Caret().phase = 0;
+      QPointer<QWidget> previous = Caret().window;
       Caret().window = parent.data();
       Caret().control = box;
+      UpdateBlinkTimer(previous);
+      UpdateBlinkTimer(parent);
       const bool result = ForwardChild(box, event);
       if (parent) ComposeLayer(parent);
       return result;
@@ -221,6 +232,7 @@ bool TextBoxLayerProc(QWidget* box, QEvent* event) {
     case QEvent::FocusOut: {
       Caret().control = nullptr;
       Caret().window = nullptr;
+      UpdateBlinkTimer(parent);
       const bool result = ForwardChild(box, event);
       if (parent) ComposeLayer(parent);
       return result;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTest>
 #include <QUrl>
 #include <memory>
 
@@ -56,5 +57,21 @@ TEST(BrowserStart, ViewsWaitForTheEngineAndAreMadeWhenItStarts) {
   QVariant sum;
   ASSERT_TRUE(CurrentEngine()->runScript(page, QStringLiteral("6 * 7"), 10000, &sum));
   EXPECT_EQ(sum.toInt(), 42);
+
+  // A page from the network gives its memory back while out of sight, and comes back when
+  // shown; the player's page keeps running.
+  auto state = [](QObject* p) { return p->property("lifecycleState").toInt(); };  // 0 active
+  constexpr int kDiscarded = 2;
+  QObject* advert = nullptr;
+  for (QObject* child : box->View()->children()) {
+    if (child->inherits("QWebEnginePage")) advert = child;
+  }
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.hide();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return state(advert) == kDiscarded; }, 5000));
+  EXPECT_EQ(state(page), 0);
+  window.show();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return state(advert) == 0; }, 5000));
   ShutdownBrowserControl();
 }

@@ -154,7 +154,7 @@ TEST(HostFeed, SpecialsComeBackExactlyAsTyped) {
   Dedication d = Numbered(1);
   d.wishes = "第一行\r\n<b>粗体</b> & \"引号\" 'apostrophe' ]]> &amp;";
   d.dedicator = "</diangezhe><zhufuyu>forged</zhufuyu>";
-  d.song = "€";
+  d.song = "5€";  // stored before the host refused what GBK lacks
   std::string feed = BuildFeed({d});
   EXPECT_EQ(feed.find("<b>"), std::string::npos);
   sonaro::core::XmlDoc doc;
@@ -163,7 +163,8 @@ TEST(HostFeed, SpecialsComeBackExactlyAsTyped) {
   EXPECT_EQ(doc.ChildCount("@1/@1/"), 7);
   EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), Gbk(d.wishes));
   EXPECT_EQ(doc.Value("@1/@1/diangezhe"), Gbk(d.dedicator));
-  EXPECT_EQ(sonaro::core::FromGbk(doc.Value("@1/@1/geming")), QString::fromUtf8("€"));
+  EXPECT_EQ(doc.Value("@1/@1/geming"), "5?");
+  EXPECT_TRUE(IsGbk(feed));
 }
 
 TEST(HostFeed, StaysWellFormedWhateverTheStoreHolds) {
@@ -175,8 +176,7 @@ TEST(HostFeed, StaysWellFormedWhateverTheStoreHolds) {
   ASSERT_TRUE(doc.Load(BuildFeed({d})));
   EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), "bell nul end");
   EXPECT_EQ(doc.Value("@1/@1/geming"), "bad utf-8 ??");
-  EXPECT_EQ(sonaro::core::FromGbk(doc.Value("@1/@1/beidiangezhe")),
-            QString::fromUtf8("outside GBK 🎵"));
+  EXPECT_EQ(doc.Value("@1/@1/beidiangezhe"), "outside GBK ?");
 }
 
 TEST(HostFeed, EmptyFeedHasARootWithoutChildren) {

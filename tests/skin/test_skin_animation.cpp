@@ -125,6 +125,21 @@ TEST_F(Animation, FramesAreDrawnInOrderWithTheirOwnDelays) {
   EXPECT_EQ(QColor(PresentedLayer(window).pixel(3, 3)), QColor(kColours[size_t(last)]));
 }
 
+TEST_F(Animation, TheFrameThreadSleepsWhileTheWindowIsHidden) {
+  ASSERT_TRUE(animation.Create(test::Gif(8, 8, kColours, {5, 5, 5})));  // 50 ms a frame
+  QWidget* window = animation.GetHandle();
+  QTest::qWait(300);
+  ASSERT_GE(For(window).size(), 4u);
+  window->hide();
+  QTest::qWait(50);  // a frame already posted may still arrive
+  const size_t hidden = For(window).size();
+  QTest::qWait(400);
+  EXPECT_EQ(For(window).size(), hidden);
+  window->show();
+  QTest::qWait(300);
+  EXPECT_GE(For(window).size(), hidden + 3);
+}
+
 TEST_F(Animation, ZeroOrMissingDelaysCount70Ms) {
   for (bool withDelays : {true, false}) {
     Log().clear();

@@ -80,14 +80,9 @@ TEST_F(LayeredWindow, AttachMakesTheWindowLayeredAndStartsTheBlinkTimerOnce) {
   EXPECT_EQ(ui::GetPropInt(window, "PngControl_Time"), 64);
   ASSERT_TRUE(skin.Attach(window));
   ASSERT_EQ(window->findChildren<QTimer*>().size(), 1);
-  // It blinks only while the window is shown.
-  QTimer* blink = window->findChildren<QTimer*>().front();
-  window->hide();
-  EXPECT_FALSE(blink->isActive());
+  // Shown without a focused text box, it has no caret to blink.
   window->show();
-  EXPECT_TRUE(blink->isActive());
-  window->hide();
-  EXPECT_FALSE(blink->isActive());
+  EXPECT_FALSE(window->findChildren<QTimer*>().front()->isActive());
 }
 
 TEST_F(LayeredWindow, SetBackImageWithNullFailsAndKeepsThePreviousBackground) {
@@ -377,11 +372,15 @@ TEST_F(LayeredWindow, TheCaretBlinksEvery500MsOnlyInTheFocusedWindow) {
   ASSERT_TRUE(test::ShowAndWait(window));
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  // Only the window holding the caret has its blink timer running.
+  auto blinking = [](QWidget* w) { return w->findChildren<QTimer*>().front()->isActive(); };
   edit->setFocus();
   ASSERT_TRUE(edit->hasFocus());
   EXPECT_EQ(CaretWindow(), window);
   EXPECT_EQ(CaretControl(), edit);
   EXPECT_FALSE(CaretShown(window, edit));  // phase 0 right after the focus
+  EXPECT_TRUE(blinking(window));
+  EXPECT_FALSE(blinking(other));
 
   QElapsedTimer clock;
   clock.start();
@@ -419,6 +418,7 @@ TEST_F(LayeredWindow, TheCaretBlinksEvery500MsOnlyInTheFocusedWindow) {
 
   // Losing the focus ends the blinking.
   edit->clearFocus();
+  EXPECT_FALSE(blinking(window));
   EXPECT_EQ(CaretWindow(), nullptr);
   EXPECT_FALSE(CaretShown(window, edit));
   QTest::qWait(1100);
