@@ -2,7 +2,8 @@
 # Feed requests per second of sonaro-host against nginx serving the same bytes as a static
 # file, measured in the same run on this machine with wrk. Every request opens its own
 # connection and is the player's: HTTP/1.0, its User-Agent, "Accept: */*". Then the host's
-# rate again while dedications keep arriving.
+# rate again while dedications keep arriving, and the feed's answer time under a flood of idle
+# and trickling connections (bench/host_flood.py), against nginx under the same flood.
 #
 #   bench/host_feed.sh <path of sonaro-host> [--smoke]   (BENCH_SECONDS=10 per measurement)
 #
@@ -159,6 +160,13 @@ busy_rate="$(measure "$base" sonaro-host)"
 wait "$writer" || true
 stored=$(($(grep -c 'stored dedication' "$work/host.log") - stored_before))
 
+# -- the player's feed request while 1,000 idle and 64 trickling connections are held
+flood_seconds=$((seconds < 5 ? 2 : seconds))
+read -r flood_probes flood_failed flood_median flood_max < <(
+  python3 "$(dirname "$0")/host_flood.py" "$host_port" "$flood_seconds")
+read -r nflood_probes nflood_failed nflood_median nflood_max < <(
+  python3 "$(dirname "$0")/host_flood.py" "$nginx_port" "$flood_seconds")
+
 ratio="$(awk -v h="$host_rate" -v n="$nginx_rate" 'BEGIN { printf "%.2f", h / n }')"
 echo
 echo "Feed requests per second (wrk -t$threads -c$connections, ${seconds}s each, one connection per request):"
@@ -167,5 +175,14 @@ printf '  %-36s %8s   (%s, %s)\n' "sonaro-host" "$host_rate" "$h1" "$h2"
 printf '  %-36s %8s   (%s dedications stored meanwhile)\n' "sonaro-host, dedications arriving" \
   "$busy_rate" "$stored"
 echo "Ratio sonaro-host / nginx: $ratio (target at least 0.50)"
+echo
+echo "The player's feed request under a flood (1,000 idle connections from one address, 64"
+echo "sending a byte a second from two others), ${flood_seconds}s of probes:"
+printf '  %-36s %3s probes, %s failed, median %s ms, slowest %s ms\n' "nginx" "$nflood_probes" \
+  "$nflood_failed" "$nflood_median" "$nflood_max"
+printf '  %-36s %3s probes, %s failed, median %s ms, slowest %s ms\n' "sonaro-host" \
+  "$flood_probes" "$flood_failed" "$flood_median" "$flood_max"
 [[ "$smoke" == --smoke ]] && exit 0
 awk -v r="$ratio" 'BEGIN { exit !(r >= 0.5) }' || { echo "BELOW TARGET"; exit 1; }
+awk -v f="$flood_failed" -v m="$flood_max" 'BEGIN { exit !(f == 0 && m < 1000) }' ||
+  { echo "FLOOD DELAYS THE PLAYER"; exit 1; }

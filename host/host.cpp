@@ -14,19 +14,6 @@
 namespace sonaro::host {
 namespace {
 
-using httplib::Request;
-using httplib::Response;
-
-// Paths are matched whole and literally.
-std::string LiteralPattern(std::string_view path) {
-  std::string pattern;
-  for (char c : path) {
-    if (std::strchr(".^$|()[]{}*+?\\", c) != nullptr) pattern += '\\';
-    pattern += c;
-  }
-  return pattern;
-}
-
 std::string_view StatusMessage(int status) {
   switch (status) {
     case 400:
@@ -110,161 +97,142 @@ void Host::ReloadFeed() {
 void Host::PublishFeed() { feed_.store(std::make_shared<const std::string>(BuildFeed(recent_))); }
 
 void Host::Route() {
-  server_.SetFaultPage([](int status) { return StatusPage(status, StatusMessage(status)); });
+  server_.SetStatusPage([](int status) {
+    HttpResponse response;
+    response.SetContent(StatusPage(status, StatusMessage(status)), std::string(kHtmlType));
+    return response;
+  });
+  server_.SetErrorLog([](const HttpRequest& request, std::string_view what) {
+    static LogBudget budget(20, std::chrono::seconds(1));
+    Log(budget,
+        "error while answering " + request.method + " " + request.path + ": " + std::string(what));
+  });
 
+  // Every GET is answered from memory (an operator file is read again only when it changed).
   auto serve_file = [](OperatorFile& file, std::string type) {
-    return [&file, type](const Request&, Response& response) {
+    return [&file, type](const HttpRequest&, HttpResponse& response) {
       std::shared_ptr<const std::string> bytes = file.Get();
       if (!bytes) {
         response.status = 404;
         return;
       }
-      response.set_content(*bytes, type);
-      response.set_header("Cache-Control", "no-cache");
+      response.SetContent(*bytes, type);
+      response.SetHeader("Cache-Control", "no-cache");
     };
   };
   const std::string html(kHtmlType);
-  server_.Get(LiteralPattern(kUpdatePath), serve_file(update_page_, html));
-  server_.Get(LiteralPattern(kAnnouncementPath),
-              serve_file(announcement_, "text/plain; charset=GBK"));
-  server_.Get(LiteralPattern(kAdvertPath), serve_file(advert_page_, html));
-  server_.Get(LiteralPattern(kHelpPath), serve_file(help_page_, html));
+  server_.Get(std::string(kUpdatePath), serve_file(update_page_, html));
+  server_.Get(std::string(kAnnouncementPath), serve_file(announcement_, "text/plain; charset=GBK"));
+  server_.Get(std::string(kAdvertPath), serve_file(advert_page_, html));
+  server_.Get(std::string(kHelpPath), serve_file(help_page_, html));
 
   // The feed is built when a dedication arrives, never per request.
-  server_.Get(LiteralPattern(kFeedPath), [this](const Request&, Response& response) {
+  server_.Get(std::string(kFeedPath), [this](const HttpRequest&, HttpResponse& response) {
     std::shared_ptr<const std::string> feed = feed_.load();
-    response.set_content(*feed, "text/xml; charset=GBK");
-    response.set_header("Cache-Control", "no-cache");
+    response.SetContent(*feed, "text/xml; charset=GBK");
+    response.SetHeader("Cache-Control", "no-cache");
   });
 
-  server_.Get(LiteralPattern(kDedicationPath), [this, html](const Request&, Response& response) {
-    response.set_content(empty_form_page_, html);
-    response.set_header("Cache-Control", "no-cache");
-  });
-  server_.Post(LiteralPattern(kDedicationPath),
-               [this](const Request& request, Response& response,
-                      const httplib::ContentReader& reader) { Submit(request, response, reader); });
-
-  server_.set_error_handler(httplib::Server::HandlerWithResponse(
-      [](const Request&, Response& response) -> httplib::Server::HandlerResponse {
-        // A handler's own answer stands as it is.
-        if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        switch (HttpServer::CurrentFault()) {
-          case RequestFault::kTimedOut:
-            response.status = 408;
-            break;
-          case RequestFault::kHeadersTooLarge:
-            response.status = 431;
-            break;
-          case RequestFault::kTooLarge:
-            response.status = 413;
-            break;
-          case RequestFault::kNone:
-            break;
-        }
-        response.set_content(StatusPage(response.status, StatusMessage(response.status)),
-                             std::string(kHtmlType));
-        return httplib::Server::HandlerResponse::Handled;
-      }));
-  server_.set_exception_handler(
-      [](const Request& request, Response& response, std::exception_ptr error) {
-        std::string what = "unknown error";
-        try {
-          std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-          what = e.what();
-        } catch (...) {
-        }
-        static LogBudget budget(20, std::chrono::seconds(1));
-        Log(budget, "error while answering " + request.method + " " + request.path + ": " + what);
-        response.status = 500;
-        response.set_content(StatusPage(500, StatusMessage(500)), std::string(kHtmlType));
-      });
+  server_.Get(std::string(kDedicationPath),
+              [this, html](const HttpRequest&, HttpResponse& response) {
+                response.SetContent(empty_form_page_, html);
+                response.SetHeader("Cache-Control", "no-cache");
+              });
+  HttpServer::PostRoute submission;
+  submission.head = [this](const HttpRequest& request, HttpResponse& response) {
+    CheckSubmissionHead(request, response);
+  };
+  submission.fault = [this](const HttpRequest& request, HttpResponse& response, BodyFault fault) {
+    RefuseIncompleteSubmission(request, response, fault);
+  };
+  submission.busy = [this](const HttpRequest& request, HttpResponse& response) {
+    RefuseWhileBusy(request, response);
+  };
+  submission.handler = [this](const HttpRequest& request, HttpResponse& response) {
+    Submit(request, response);
+  };
+  server_.Post(std::string(kDedicationPath), std::move(submission));
 }
 
-std::string Host::ClientAddress(const Request& request) const {
-  if (options_.trust_forwarded_for && request.has_header("X-Forwarded-For")) {
+std::string Host::ClientAddress(const HttpRequest& request) const {
+  if (options_.trust_forwarded_for && request.HasHeader("X-Forwarded-For")) {
     // The proxy appends the address it saw; earlier entries are whatever the client claimed.
-    std::string chain = request.get_header_value("X-Forwarded-For");
+    std::string chain = request.Header("X-Forwarded-For");
     size_t comma = chain.rfind(',');
     std::string last = Trim(comma == std::string::npos ? chain : chain.substr(comma + 1));
     if (!last.empty()) return last;
   }
-  return request.remote_addr;
+  return request.remote_address;
 }
 
-void Host::AnswerPage(Response& response, int status, const PageNote& note,
+void Host::AnswerPage(HttpResponse& response, int status, const PageNote& note,
                       const Dedication& values) {
   response.status = status;
-  response.set_content(DedicationPage(note, values), std::string(kHtmlType));
-  response.set_header("Cache-Control", "no-cache");
+  response.SetContent(DedicationPage(note, values), std::string(kHtmlType));
+  response.SetHeader("Cache-Control", "no-cache");
 }
 
-void Host::Submit(const Request& request, Response& response,
-                  const httplib::ContentReader& reader) {
-  const std::string address = ClientAddress(request);
-  auto refuse = [&](int status, std::vector<std::string> lines, const Dedication& echo) {
-    static LogBudget budget(20, std::chrono::seconds(1));
-    Log(budget, "refused a submission from " + address + " (" + std::to_string(status) +
-                    "): " + (lines.empty() ? std::string() : lines.front()));
-    AnswerPage(response, status, PageNote{PageNote::Kind::kRefused, std::move(lines)}, echo);
-  };
+void Host::Refuse(const HttpRequest& request, HttpResponse& response, int status,
+                  std::vector<std::string> lines, const Dedication& echo) {
+  static LogBudget budget(20, std::chrono::seconds(1));
+  Log(budget, "refused a submission from " + ClientAddress(request) + " (" +
+                  std::to_string(status) + "): " + (lines.empty() ? std::string() : lines.front()));
+  AnswerPage(response, status, PageNote{PageNote::Kind::kRefused, std::move(lines)}, echo);
+}
 
-  std::string type = Lower(request.get_header_value("Content-Type"));
+void Host::CheckSubmissionHead(const HttpRequest& request, HttpResponse& response) {
+  std::string type = Lower(request.Header("Content-Type"));
   if (!type.starts_with("application/x-www-form-urlencoded")) {
-    HttpServer::AnswerBeforeBody();
-    refuse(415, {"提交的格式不对，请用本页的表单提交。"}, {});
+    Refuse(request, response, 415, {"提交的格式不对，请用本页的表单提交。"}, {});
     return;
   }
-  const size_t max_body = options_.connection.max_body_bytes;
-  auto refuse_size = [&] {
-    HttpServer::AnswerBeforeBody();
-    refuse(413, {"提交的内容太长了：最多" + std::to_string(max_body) + "字节。"}, {});
-  };
   // Refused on the announced length alone: reading (and discarding) a huge body first would
   // keep the client waiting until it timed out.
-  if (request.has_header("Content-Length")) {
-    std::string length = request.get_header_value("Content-Length");
+  if (request.HasHeader("Content-Length")) {
+    std::string length = request.Header("Content-Length");
     unsigned long long announced = 0;
     auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), announced);
     if (error == std::errc::result_out_of_range ||
-        (error == std::errc() && end == length.data() + length.size() && announced > max_body)) {
-      refuse_size();
-      return;
+        (error == std::errc() && end == length.data() + length.size() &&
+         announced > options_.connection.max_body_bytes)) {
+      RefuseIncompleteSubmission(request, response, BodyFault::kTooLarge);
     }
   }
-  std::string body;
-  bool too_large = false;
-  // A request without a length and without chunks has no body (the library would wait for
-  // the connection to close).
-  bool has_body = request.has_header("Content-Length") || request.has_header("Transfer-Encoding");
-  bool received = !has_body || reader([&](const char* data, size_t length) {
-    if (body.size() + length > max_body) {
-      too_large = true;
-      return false;
-    }
-    body.append(data, length);
-    return true;
-  });
-  if (too_large || response.status == 413 ||
-      HttpServer::CurrentFault() == RequestFault::kTooLarge) {
-    refuse_size();
+}
+
+void Host::RefuseIncompleteSubmission(const HttpRequest& request, HttpResponse& response,
+                                      BodyFault fault) {
+  if (fault == BodyFault::kTooLarge) {
+    Refuse(
+        request, response, 413,
+        {"提交的内容太长了：最多" + std::to_string(options_.connection.max_body_bytes) + "字节。"},
+        {});
     return;
   }
-  if (!received) {
-    HttpServer::AnswerBeforeBody();
-    bool timed_out = HttpServer::CurrentFault() == RequestFault::kTimedOut;
-    refuse(timed_out ? 408 : 400, {"没有收到完整的提交，请再试一次。"}, {});
-    return;
+  Refuse(request, response, fault == BodyFault::kTimedOut ? 408 : 400,
+         {"没有收到完整的提交，请再试一次。"}, {});
+}
+
+void Host::RefuseWhileBusy(const HttpRequest& request, HttpResponse& response) {
+  // The values go back into the form, so that sending again later is one click.
+  Dedication echo;
+  if (std::optional<FormData> form = ParseUrlEncoded(request.body)) {
+    echo = ReadSubmission(*form, options_.field_limits).echo;
   }
-  std::optional<FormData> form = ParseUrlEncoded(body);
+  Refuse(request, response, 503, {"服务器暂时无法保存点歌，请稍后再试。"}, echo);
+  response.SetHeader("Retry-After", "1");
+}
+
+void Host::Submit(const HttpRequest& request, HttpResponse& response) {
+  const std::string address = ClientAddress(request);
+  std::optional<FormData> form = ParseUrlEncoded(request.body);
   if (!form) {
-    refuse(400, {"提交的数据格式不对，请用本页的表单提交。"}, {});
+    Refuse(request, response, 400, {"提交的数据格式不对，请用本页的表单提交。"}, {});
     return;
   }
   SubmissionReading reading = ReadSubmission(*form, options_.field_limits);
   if (!reading.dedication) {
-    refuse(400, std::move(reading.problems), reading.echo);
+    Refuse(request, response, 400, std::move(reading.problems), reading.echo);
     return;
   }
   const Dedication& dedication = *reading.dedication;
@@ -277,14 +245,16 @@ void Host::Submit(const Request& request, Response& response,
     bool repeated = std::any_of(recent_.begin(), recent_.end(),
                                 [&](const Dedication& d) { return d.wishes == dedication.wishes; });
     if (repeated) {
-      refuse(409, {"这句祝福语最近已经有人送过了，点歌台上每句祝福语只显示一次，请换一句。"},
+      Refuse(request, response, 409,
+             {"这句祝福语最近已经有人送过了，点歌台上每句祝福语只显示一次，请换一句。"},
              reading.echo);
       return;
     }
     auto now = SubmissionLimiter::Clock::now();
     if (auto wait = limiter_.Take(address, now)) {
       long long seconds = (wait->count() + 999) / 1000;
-      refuse(429, {"提交太频繁了，请过" + std::to_string(seconds) + "秒再提交。"}, reading.echo);
+      Refuse(request, response, 429,
+             {"提交太频繁了，请过" + std::to_string(seconds) + "秒再提交。"}, reading.echo);
       return;
     }
     try {
@@ -292,7 +262,7 @@ void Host::Submit(const Request& request, Response& response,
     } catch (const StoreError& e) {
       limiter_.GiveBack(address, now);
       Log(std::string("cannot store a dedication: ") + e.what());
-      refuse(503, {"服务器暂时无法保存点歌，请稍后再试。"}, reading.echo);
+      Refuse(request, response, 503, {"服务器暂时无法保存点歌，请稍后再试。"}, reading.echo);
       return;
     }
     try {

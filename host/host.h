@@ -83,11 +83,18 @@ class Host {
 
  private:
   void Route();
-  void Submit(const httplib::Request& request, httplib::Response& response,
-              const httplib::ContentReader& reader);
-  void AnswerPage(httplib::Response& response, int status, const PageNote& note,
+  // A submission in three steps: its head before the body is read, the body that could not be
+  // read whole, and the whole body (on the server's slow pool: it waits on the database).
+  void CheckSubmissionHead(const HttpRequest& request, HttpResponse& response);
+  void RefuseIncompleteSubmission(const HttpRequest& request, HttpResponse& response,
+                                  BodyFault fault);
+  void RefuseWhileBusy(const HttpRequest& request, HttpResponse& response);
+  void Submit(const HttpRequest& request, HttpResponse& response);
+  void Refuse(const HttpRequest& request, HttpResponse& response, int status,
+              std::vector<std::string> lines, const Dedication& echo);
+  void AnswerPage(HttpResponse& response, int status, const PageNote& note,
                   const Dedication& values);
-  std::string ClientAddress(const httplib::Request& request) const;
+  std::string ClientAddress(const HttpRequest& request) const;
   void PublishFeed();
 
   HostOptions options_;

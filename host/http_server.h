@@ -1,24 +1,30 @@
-// The HTTP server under the host: cpp-httplib's routing and request parsing, with connections
-// handled here so that every client is held to firm limits. A request must arrive whole
-// within the request timeout however slowly its bytes trickle in, its request line and headers
-// must fit the header limit, one address may hold only so many connections at once, and every
-// connection carries exactly one request (the player's HTTP/1.0 client opens one per request
-// anyway), so idle keep-alive connections never hold a worker.
+// The HTTP server under the host, event-driven on Boost.Asio with Boost.Beast's request parser.
+// A connection costs a file descriptor and a few kilobytes, never a thread, so idle and slow
+// clients cannot starve anyone:
+//   - limits are enforced at accept, before a byte is read: connections in total and per
+//     address (the one over the limit gets a 503 and is closed);
+//   - a request must arrive whole (line, headers, body) within a deadline counted from accept;
+//   - quick routes (everything answered from memory) run on the I/O threads;
+//   - slow routes (those that wait on the disk) run on a small pool with a bound on the
+//     requests in flight; over it the request is answered at once, so reads always have
+//     capacity however stalled the disk.
+// Every connection carries exactly one request (the player opens one per request anyway) and
+// every answer says "Connection: close".
 #pragma once
-
-#include <httplib.h>
 
 #include <chrono>
 #include <cstddef>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace sonaro::host {
 
 struct ConnectionLimits {
-  // Time from the connection's start until the request (line, headers and body) is complete.
+  // Time from accept until the request (line, headers and body) is complete.
   std::chrono::milliseconds request_timeout{10'000};
   // Time allowed for sending the answer.
   std::chrono::milliseconds write_timeout{10'000};
@@ -28,18 +34,79 @@ struct ConnectionLimits {
   size_t max_body_bytes = 16384;
   // Open connections per client address; 0: no limit.
   size_t max_connections_per_address = 32;
-  // Connections served at the same time; one address may take at most half of them by default.
-  size_t threads = 64;
+  // Open connections in all; also held under the process's open-file limit.
+  size_t max_connections = 4096;
+  // Threads answering requests; 0: one per core.
+  size_t threads = 0;
+  // Slow requests (submissions) waiting or running at once; more are answered as busy.
+  size_t max_slow_requests = 16;
+  // Threads running slow requests.
+  size_t slow_threads = 2;
 };
 
-// Why reading a request stopped early; the error handler turns it into the answer's status.
-enum class RequestFault { kNone, kTimedOut, kHeadersTooLarge, kTooLarge };
+struct HttpRequest {
+  std::string method;
+  std::string target;  // as sent
+  std::string path;    // the target without its query, percent-decoded
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+  std::string remote_address;  // IPv4 dotted, IPv6 without the mapped-IPv4 prefix
 
-class HttpServer : public httplib::Server {
+  bool HasHeader(std::string_view name) const;
+  // The first header of that name (case-insensitive); empty when missing.
+  std::string Header(std::string_view name) const;
+};
+
+struct HttpResponse {
+  int status = 0;  // 0: not answered
+  std::string content_type;
+  std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;
+
+  void SetContent(std::string content, std::string type) {
+    body = std::move(content);
+    content_type = std::move(type);
+  }
+  void SetHeader(std::string name, std::string value) {
+    headers.emplace_back(std::move(name), std::move(value));
+  }
+};
+
+// Why a request's body could not be read whole.
+enum class BodyFault { kTooLarge, kTimedOut, kIncomplete };
+
+class HttpServer {
  public:
-  explicit HttpServer(const ConnectionLimits& limits);
+  using Handler = std::function<void(const HttpRequest&, HttpResponse&)>;
 
-  // Binds address:port (port 0: a free port) and starts listening. Returns the port, or -1.
+  // A route taking a body. head runs on an I/O thread before the body is read: an answer it
+  // sets goes out at once and the body is never read. fault answers a body that could not be
+  // read, busy a request over the bound on slow requests; both run on an I/O thread. handler
+  // runs on the slow pool with the whole body.
+  struct PostRoute {
+    Handler head;
+    std::function<void(const HttpRequest&, HttpResponse&, BodyFault)> fault;
+    Handler busy;
+    Handler handler;
+  };
+
+  explicit HttpServer(const ConnectionLimits& limits);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // Routes match the decoded path whole. A GET route answers HEAD too, without the body. Its
+  // handler runs on an I/O thread: it must not wait.
+  void Get(std::string path, Handler handler);
+  void Post(std::string path, PostRoute route);
+  // The answer for a status alone (400, 404, 408, 413, 431, 500, 503): fills the answers a
+  // handler left without a body, and those given before any route is reached.
+  void SetStatusPage(std::function<HttpResponse(int status)> page);
+  // Called with the message of an exception a handler let out (the answer is then a 500).
+  void SetErrorLog(std::function<void(const HttpRequest&, std::string_view what)> log);
+
+  // Binds address:port (port 0: a free port) and starts listening. Returns the port, or -1
+  // (errno tells why).
   int Bind(const std::string& address, int port);
 
   // Accepts and serves connections until Shutdown(). False when listening fails.
@@ -49,33 +116,16 @@ class HttpServer : public httplib::Server {
   // when called before Serve() (which then returns at once).
   void Shutdown();
 
-  // The fault of the request being handled on the calling thread.
-  static RequestFault CurrentFault();
-
-  // Tells that the answer to the request on the calling thread goes out before its body was
-  // read: closing then waits a moment for the client to finish sending, since closing with
-  // unread data would reset the connection and the client could lose the answer.
-  static void AnswerBeforeBody();
-
-  // The client's address as text (IPv4 dotted, IPv6 without the mapped-IPv4 prefix).
-  static std::string PeerAddress(int fd);
-
-  // The body of the answers written here without the library's help: a client over its
-  // connection limit (503), or a request cut short before the library could answer (408, 431,
-  // 413).
-  void SetFaultPage(std::function<std::string(int status)> page) { fault_page_ = std::move(page); }
-
  private:
-  bool process_and_close_socket(socket_t sock) override;
-
-  std::string FaultResponse(int status) const;
-  bool EnterAddress(const std::string& address);
-  void LeaveAddress(const std::string& address);
-
-  const ConnectionLimits limits_;
-  std::mutex connections_mutex_;
-  std::unordered_map<std::string, size_t> connections_;
-  std::function<std::string(int status)> fault_page_;
+  class Impl;
+  std::unique_ptr<Impl> impl_;
 };
+
+// The bytes of an answer: the status line, the headers sorted by name, then the body (none
+// for HEAD). Content-Type, Content-Length and "Connection: close" are added here.
+std::string SerializeResponse(const HttpResponse& response, bool head);
+
+// The path of a request target: the query and fragment cut off, %XX sequences decoded.
+std::string DecodedPath(std::string_view target);
 
 }  // namespace sonaro::host

@@ -114,6 +114,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       o.submit_window = Seconds(name, value(), 1, 30 * 86400);
     } else if (name == "--threads") {
       o.connection.threads = static_cast<size_t>(WholeNumber(name, value(), 1, 1024));
+    } else if (name == "--max-connections") {
+      o.connection.max_connections = static_cast<size_t>(WholeNumber(name, value(), 1, 10'000'000));
     } else if (name == "--request-timeout") {
       o.connection.request_timeout = Seconds(name, value(), 1, 3600);
       o.connection.write_timeout = o.connection.request_timeout;
@@ -148,9 +150,13 @@ Serves Sonaro's update page, dedication feed and page, announcement, advert and 
                             0: no cap), so that no address fills the feed alone
   --submit-window S         that window in seconds (default 3600)
   --request-timeout S       seconds a client has to send its whole request (default 10)
-  --threads N               connections served at the same time (default 64)
+  --threads N               threads answering requests (default: one per core); a
+                            connection costs no thread, however slow its client
+  --max-connections N       open connections in all (default 4096, and at most what the
+                            open-file limit allows)
   --max-connections-per-address N
-                            open connections one address may hold (default 32; 0: no limit)
+                            open connections one address may hold (default 32; 0: no limit);
+                            one more is answered "busy" at once
   --trust-forwarded-for     behind a reverse proxy: take the client's address from the last
                             X-Forwarded-For entry
   --help                    this text

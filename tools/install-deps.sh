@@ -13,7 +13,7 @@ PACKAGES=(
   # media, network, XML, sound
   libmpv-dev libcurl4-openssl-dev libpugixml-dev libpulse-dev
   # service host
-  libcpp-httplib-dev libsqlite3-dev libssl-dev
+  libboost1.81-dev libsqlite3-dev libssl-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # fonts, headless display and sound for tests

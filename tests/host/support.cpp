@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -30,8 +31,14 @@ std::optional<std::string> HttpAnswer::Header(std::string_view name) const {
 
 std::string HttpAnswer::Text() const { return Utf8FromGbk(body).value_or("<not GBK>"); }
 
-Connection::Connection(int port) {
+Connection::Connection(int port, const char* from) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (from != nullptr) {
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from, &source.sin_addr);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&source), sizeof source);
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
@@ -173,7 +180,6 @@ HostOptions TestOptions(const std::filesystem::path& data_dir) {
   options.address = "127.0.0.1";
   options.port = 0;
   options.data_dir = data_dir;
-  options.connection.threads = 8;
   return options;
 }
 

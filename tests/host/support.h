@@ -35,10 +35,11 @@ struct HttpAnswer {
   std::string Text() const;
 };
 
-// A connected loopback socket; closed by the destructor.
+// A connected loopback socket, from the loopback address from (127.0.0.1 when null), so that
+// one test can be many clients; closed by the destructor.
 class Connection {
  public:
-  explicit Connection(int port);
+  explicit Connection(int port, const char* from = nullptr);
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
