@@ -11,11 +11,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/service_contract.h"
@@ -40,6 +43,9 @@ struct HostOptions {
   std::string address = "127.0.0.1";
   int port = 8760;  // 0: any free port
   std::filesystem::path data_dir;
+  // Where dedications are kept: a postgresql:// URL (a database several hosts may share), a
+  // SQLite file, or empty for the data folder's SQLite file.
+  std::string database;
   // Dedications in the feed: the most recent ones.
   size_t feed_size = 50;
   // Time one address has to wait between two stored submissions; 0: no limit (nor cap).
@@ -54,11 +60,16 @@ struct HostOptions {
   ConnectionLimits connection;
 };
 
+// Whether database names a PostgreSQL database rather than a SQLite file.
+bool IsPostgresUrl(std::string_view database);
+// database as it may be logged: a URL's password is starred out.
+std::string DatabaseLabel(std::string_view database);
+
 class Host {
  public:
-  // Opens the data folder (creating it and its default files when missing) and the SQLite
-  // database in it. Throws std::runtime_error (StoreError included) with a message for the
-  // operator.
+  // Opens the data folder (creating it and its default files when missing) and the database
+  // (options.database, by default the SQLite file in the data folder). Throws std::runtime_error
+  // (StoreError included) with a message for the operator.
   explicit Host(HostOptions options);
   // The same with another store in place of the data folder's database.
   Host(HostOptions options, std::unique_ptr<DedicationStore> store);
@@ -75,7 +86,8 @@ class Host {
   // from any thread, also before Serve() (which then returns at once).
   void Stop();
 
-  // Reads the feed from the store again, for when the database was changed from outside.
+  // Reads the feed from the store again, for when the database was changed from outside (which
+  // Serve also notices by itself within seconds).
   void ReloadFeed();
 
   // The feed as it is served now.
@@ -96,6 +108,8 @@ class Host {
                   const Dedication& values);
   std::string ClientAddress(const HttpRequest& request) const;
   void PublishFeed();
+  // Keeps the feed in step with the store while serving (records kept by other hosts).
+  void WatchFeed();
 
   HostOptions options_;
   DataFolder folder_;
@@ -104,14 +118,17 @@ class Host {
   OperatorFile announcement_;
   OperatorFile advert_page_;
   OperatorFile help_page_;
-  SubmissionLimiter limiter_;
+  const SubmissionRules rules_;
   const std::string empty_form_page_;  // GBK
 
-  // Submissions are stored one at a time: the duplicate check, the rate limit and the store
-  // see them in one order, and the feed is rebuilt from the store after each.
-  std::mutex submit_mutex_;
+  // The feed is rebuilt from the store after each stored dedication, one rebuild at a time.
+  std::mutex feed_mutex_;
   std::vector<Dedication> recent_;  // what the feed holds, oldest first
   std::atomic<std::shared_ptr<const std::string>> feed_;
+  std::atomic<std::int64_t> newest_id_{0};  // the store's newest record when the feed was read
+  std::atomic<bool> watching_{false};
+  std::mutex watch_mutex_;
+  std::condition_variable watch_wake_;  // ends the watcher's wait when serving ends
 
   std::atomic<bool> stopping_{false};
   HttpServer server_;

@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
                 o.data_dir.c_str());
     std::fflush(stdout);
     Log("listening on " + where + ":" + std::to_string(port) + ", data folder " +
-        o.data_dir.string());
+        o.data_dir.string() +
+        (o.database.empty() ? std::string() : ", database " + DatabaseLabel(o.database)));
 
     std::thread waiter([&] {
       for (;;) {

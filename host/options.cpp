@@ -104,6 +104,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       if (dir.empty()) throw UsageError("--data wants a folder");
       o.data_dir = dir;
       data_given = true;
+    } else if (name == "--database") {
+      o.database = value();
+      if (o.database.empty()) throw UsageError("--database wants a postgresql:// URL or a file");
     } else if (name == "--feed-size") {
       o.feed_size = static_cast<size_t>(WholeNumber(name, value(), 1, 10000));
     } else if (name == "--submit-interval") {
@@ -143,6 +146,9 @@ Serves Sonaro's update page, dedication feed and page, announcement, advert and 
   --data FOLDER             data folder: database and the pages the operator edits; created
                             with default pages when missing
                             (default $XDG_DATA_HOME/sonaro-host or ~/.local/share/sonaro-host)
+  --database URL|FILE       where dedications are kept: a postgresql:// URL, a database
+                            several hosts may share (postgresql://user@db.example.com/sonaro),
+                            or a SQLite file (default: dedications.sqlite3 in the data folder)
   --feed-size N             dedications in the feed, the most recent ones (default 50)
   --submit-interval S       seconds one address waits between two dedications (default 10;
                             0: no limit, and no cap either)

@@ -1,12 +1,12 @@
-// How often one address may submit a dedication.
+// How often one address may submit a dedication. The store keeps the turns (the times of an
+// address's stored dedications), so that every host sharing it applies the same rules.
 #pragma once
 
 #include <chrono>
-#include <deque>
-#include <mutex>
+#include <cstddef>
+#include <cstdint>
 #include <optional>
-#include <string>
-#include <unordered_map>
+#include <span>
 
 namespace sonaro::host {
 
@@ -18,32 +18,17 @@ struct SubmissionRules {
   std::chrono::milliseconds window{3'600'000};
 };
 
-class SubmissionLimiter {
- public:
-  using Clock = std::chrono::steady_clock;
+// How far back an address's turns matter.
+std::chrono::milliseconds TurnsMemory(const SubmissionRules& rules);
 
-  explicit SubmissionLimiter(SubmissionRules rules);
+// How many of an address's most recent turns the rules look at.
+size_t TurnsNeeded(const SubmissionRules& rules);
 
-  // Takes address's turn at now. Nothing when the address may submit (the turn is then used
-  // up), otherwise how long it still has to wait. Checking and taking are one step, so of two
-  // submissions arriving together only one gets through.
-  std::optional<std::chrono::milliseconds> Take(const std::string& address, Clock::time_point now);
-
-  // Gives back the turn taken at taken_at, for a submission that could not be stored.
-  void GiveBack(const std::string& address, Clock::time_point taken_at);
-
-  // Addresses remembered; old ones are forgotten as new ones come.
-  size_t Size() const;
-
- private:
-  void Prune(Clock::time_point now);
-  // How long an address's turns matter.
-  Clock::duration Memory() const;
-
-  const SubmissionRules rules_;
-  mutable std::mutex mutex_;
-  std::unordered_map<std::string, std::deque<Clock::time_point>> taken_;  // oldest first
-  size_t prune_above_;
-};
+// How long an address still has to wait at now, given its most recent turns (milliseconds
+// since the epoch, oldest first, at least the last TurnsNeeded within TurnsMemory); nothing
+// when it may submit now.
+std::optional<std::chrono::milliseconds> WaitBeforeNext(const SubmissionRules& rules,
+                                                        std::span<const std::int64_t> turns,
+                                                        std::int64_t now);
 
 }  // namespace sonaro::host

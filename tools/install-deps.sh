@@ -13,7 +13,9 @@ PACKAGES=(
   # media, network, XML, sound
   libmpv-dev libcurl4-openssl-dev libpugixml-dev libpulse-dev
   # service host
-  libboost1.81-dev libsqlite3-dev libssl-dev
+  libboost1.81-dev libsqlite3-dev libssl-dev libpq-dev
+  # the private database server the host's PostgreSQL tests start (never the system's own)
+  postgresql
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # fonts, headless display and sound for tests
@@ -46,5 +48,16 @@ if ((${#missing[@]})); then
   SUDO=""
   [[ $(id -u) -eq 0 ]] || SUDO=sudo
   $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Installing a server package must not start it (PostgreSQL's cluster, nginx on port 80):
+  # tests and benchmarks start their own, on loopback. Only where no such policy exists yet.
+  policy=""
+  if [[ ! -e /usr/sbin/policy-rc.d ]]; then
+    policy=/usr/sbin/policy-rc.d
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+    $SUDO chmod +x "$policy"
+  fi
+  status=0
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" || status=$?
+  [[ -n "$policy" ]] && $SUDO rm -f "$policy"
+  exit "$status"
 fi

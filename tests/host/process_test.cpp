@@ -1,14 +1,18 @@
 // sonaro-host as a program: started, killed and restarted for real.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,7 +20,8 @@
 #include "core/xmldoc.h"
 #include "host/data_folder.h"
 #include "host/gbk.h"
-#include "support.h"
+#include "tests/host/postgres_server.h"
+#include "tests/host/support.h"
 
 namespace sonaro::host {
 namespace {
@@ -133,7 +138,8 @@ class HostProcessTest : public ::testing::Test {
 TEST_F(HostProcessTest, ConfirmedDedicationsSurviveKillRightAfterTheAnswer) {
   constexpr int kRounds = 5;
   for (int round = 1; round <= kRounds; ++round) {
-    HostProcess host(Arguments(), Log());
+    // Without the interval: the turns are in the database and outlive a restart.
+    HostProcess host(Arguments({"--submit-interval", "0"}), Log());
     int port = host.AwaitPort();
     ASSERT_GT(port, 0) << ReadFile(Log());
     HttpAnswer answer = PostForm(port, DedicationForm("第" + std::to_string(round) + "条祝福"));
@@ -245,6 +251,97 @@ TEST_F(HostProcessTest, StartFailuresAreExplained) {
   EXPECT_EQ(exit->code, 1);
   EXPECT_NE(ReadFile(Log()).find("cannot listen on 127.0.0.1:" + std::to_string(port)),
             std::string::npos);
+}
+
+// ---- on a shared PostgreSQL database ----
+
+// Submits numbered dedications from threads of its own until stopped, each from an address of
+// its own; remembers the wishes the host confirmed as stored.
+class Burst {
+ public:
+  Burst(int port, int threads, std::string tag) {
+    for (int t = 0; t < threads; ++t) {
+      threads_.emplace_back([this, port, t, tag] {
+        for (int i = 0; running_; ++i) {
+          std::string wishes = tag + "-" + std::to_string(t) + "-" + std::to_string(i);
+          std::string from = "X-Forwarded-For: 10.7." + std::to_string(t) + ".1\r\n";
+          HttpAnswer answer = PostForm(port, DedicationForm(wishes), from);
+          if (answer.status == 200) {
+            std::lock_guard lock(mutex_);
+            confirmed_.push_back(wishes);
+          } else if (answer.status == 0) {
+            std::this_thread::sleep_for(20ms);  // the host is gone
+          }
+        }
+      });
+    }
+  }
+  std::vector<std::string> Stop() {
+    running_ = false;
+    for (std::thread& thread : threads_) thread.join();
+    return confirmed_;
+  }
+
+ private:
+  std::atomic<bool> running_{true};
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::vector<std::string> confirmed_;
+};
+
+std::set<std::string> StoredWishes(const std::string& url) {
+  std::set<std::string> wishes;
+  PGconn* conn = PQconnectdb(url.c_str());
+  PGresult* rows = PQexec(conn, "SELECT zhufuyu FROM dedications");
+  for (int row = 0; row < PQntuples(rows); ++row) wishes.insert(PQgetvalue(rows, row, 0));
+  PQclear(rows);
+  PQfinish(conn);
+  return wishes;
+}
+
+TEST_F(HostProcessTest, OnPostgresEveryConfirmedDedicationSurvivesKillsAndADatabaseCrash) {
+  std::string reason;
+  auto server = PostgresServer::Start(&reason);
+  if (!server) GTEST_SKIP() << "PostgreSQL not tested: " << reason;
+  const std::string url = server->NewDatabase();
+  ASSERT_FALSE(url.empty());
+  const std::vector<std::string> arguments =
+      Arguments({"--database", url, "--submit-interval", "0", "--trust-forwarded-for"});
+  std::vector<std::string> confirmed;
+  // The host killed in the middle of bursts.
+  for (int round = 0; round < 3; ++round) {
+    HostProcess host(arguments, Log());
+    int port = host.AwaitPort();
+    ASSERT_GT(port, 0) << ReadFile(Log());
+    Burst burst(port, 4, "kill" + std::to_string(round));
+    std::this_thread::sleep_for(700ms);
+    host.Signal(SIGKILL);
+    ASSERT_TRUE(host.Wait(10s).has_value());
+    std::vector<std::string> more = burst.Stop();
+    confirmed.insert(confirmed.end(), more.begin(), more.end());
+  }
+  // The database crashed (immediate shutdown) and restarted under a burst.
+  {
+    HostProcess host(arguments, Log());
+    int port = host.AwaitPort();
+    ASSERT_GT(port, 0) << ReadFile(Log());
+    Burst burst(port, 4, "crash");
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(server->Stop());
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(server->Restart());
+    std::this_thread::sleep_for(700ms);
+    std::vector<std::string> more = burst.Stop();
+    confirmed.insert(confirmed.end(), more.begin(), more.end());
+    // The host recovered by itself.
+    EXPECT_EQ(PostForm(port, DedicationForm("恢复之后"), "X-Forwarded-For: 10.7.9.9\r\n").status,
+              200);
+  }
+  std::set<std::string> stored = StoredWishes(url);
+  RecordProperty("confirmed", static_cast<int>(confirmed.size()));
+  RecordProperty("stored", static_cast<int>(stored.size()));
+  EXPECT_GT(confirmed.size(), 20u);
+  for (const std::string& wishes : confirmed) EXPECT_TRUE(stored.count(wishes)) << wishes;
 }
 
 }  // namespace

@@ -476,6 +476,8 @@ TEST_F(HostTest, BehindAProxyTheForwardedAddressCounts) {
   EXPECT_EQ(post("乙", "198.51.100.2"), 200);
   // Only the proxy's own entry (the last) counts, not what the client claims before it.
   EXPECT_EQ(post("丙", "203.0.113.9, 198.51.100.1"), 429);
+  // Nor a header line of its own before the proxy's.
+  EXPECT_EQ(post("丁", "203.0.113.7\r\nX-Forwarded-For: 198.51.100.2"), 429);
 
   // Without trusting the proxy the header changes nothing.
   TempDir other;
@@ -529,7 +531,13 @@ class FlakyStore : public DedicationStore {
     if (fail_) throw StoreError("disk full");
     return inner_->Add(d, from);
   }
+  Submission Submit(const Dedication& d, std::string_view from, const SubmissionRules& rules,
+                    std::size_t repeat_window) override {
+    if (fail_) throw StoreError("disk full");
+    return inner_->Submit(d, from, rules, repeat_window);
+  }
   std::vector<Dedication> Latest(std::size_t count) override { return inner_->Latest(count); }
+  std::int64_t NewestId() override { return inner_->NewestId(); }
   std::atomic<bool> fail_{false};
 
  private:

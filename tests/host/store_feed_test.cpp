@@ -1,7 +1,11 @@
-// The SQLite store and the feed built from it, read back the way the player reads it.
+// The stores (SQLite, and PostgreSQL on a private server) and the feed built from one, read
+// back the way the player reads it.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <libpq-fe.h>
+
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -10,12 +14,14 @@
 #include "host/feed.h"
 #include "host/gbk.h"
 #include "host/store.h"
-#include "support.h"
+#include "tests/host/postgres_server.h"
+#include "tests/host/support.h"
 
 namespace sonaro::host {
 namespace {
 
 using test::TempDir;
+using namespace std::chrono_literals;
 
 Dedication Numbered(int i) {
   std::string n = std::to_string(i);
@@ -38,15 +44,50 @@ std::string QueryOne(const std::filesystem::path& file, const char* sql) {
   return result;
 }
 
-TEST(HostSqliteStore, KeepsDedicationsInArrivalOrderAcrossReopening) {
-  TempDir dir;
-  std::filesystem::path file = dir.path() / "d.sqlite3";
+// ---- every store: the same tests against SQLite and a private PostgreSQL server ----
+
+enum class Backend { kSqlite, kPostgres };
+
+// One database per test; Open gives another store on the same database (another host).
+class StoreTest : public ::testing::TestWithParam<Backend> {
+ protected:
+  static void SetUpTestSuite() {
+    if (!server_ && reason_.empty()) server_ = test::PostgresServer::Start(&reason_);
+  }
+
+  void SetUp() override {
+    if (GetParam() == Backend::kSqlite) {
+      location_ = (dir_.path() / "d.sqlite3").string();
+      return;
+    }
+    if (!server_) GTEST_SKIP() << "PostgreSQL not tested: " << reason_;
+    location_ = server_->NewDatabase();
+    ASSERT_FALSE(location_.empty());
+  }
+
+  std::unique_ptr<DedicationStore> Open() {
+    return GetParam() == Backend::kSqlite ? OpenSqliteStore(location_)
+                                          : OpenPostgresStore(location_);
+  }
+
+  // One server for the whole binary, stopped when it exits.
+  static std::unique_ptr<test::PostgresServer> server_;
+  static std::string reason_;
+  TempDir dir_;
+  std::string location_;
+};
+
+std::unique_ptr<test::PostgresServer> StoreTest::server_;
+std::string StoreTest::reason_;
+
+TEST_P(StoreTest, KeepsDedicationsInArrivalOrderAcrossReopening) {
   {
-    auto store = OpenSqliteStore(file);
+    auto store = Open();
     EXPECT_TRUE(store->Latest(50).empty());
+    EXPECT_EQ(store->NewestId(), 0);
     for (int i = 1; i <= 5; ++i) EXPECT_EQ(store->Add(Numbered(i), "10.0.0.1"), i);
   }
-  auto store = OpenSqliteStore(file);
+  auto store = Open();
   std::vector<Dedication> all = store->Latest(50);
   ASSERT_EQ(all.size(), 5u);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(all[i], Numbered(i + 1));
@@ -57,7 +98,155 @@ TEST(HostSqliteStore, KeepsDedicationsInArrivalOrderAcrossReopening) {
   EXPECT_EQ(last_two[1], Numbered(5));
   EXPECT_TRUE(store->Latest(0).empty());
   EXPECT_EQ(store->Add(Numbered(6), "10.0.0.1"), 6);
+  EXPECT_EQ(store->NewestId(), 6);
 }
+
+TEST_P(StoreTest, TextIsStoredAsGivenNeverAsSql) {
+  auto store = Open();
+  Dedication tricky = Numbered(1);
+  tricky.wishes = "'); DROP TABLE dedications; --";
+  tricky.dedicator = "Robert\"; DELETE FROM dedications WHERE \"1\"=\"1";
+  tricky.song = "$1 \\x00 %s 生日快乐 ☃";
+  store->Add(tricky, "x");
+  store->Add(Numbered(2), "x");
+  std::vector<Dedication> all = store->Latest(10);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0], tricky);
+}
+
+TEST_P(StoreTest, SubmissionsAreRefusedAsRepeatedOrTooSoonAndOtherwiseKept) {
+  using Outcome = Submission::Outcome;
+  auto store = Open();
+  const SubmissionRules none{0ms, 0, 1h};
+  // Repeated wishes: only among the repeat window's most recent records.
+  EXPECT_EQ(store->Submit(Numbered(1), "a", none, 2).outcome, Outcome::kStored);
+  EXPECT_EQ(store->Submit(Numbered(1), "b", none, 2).outcome, Outcome::kRepeated);
+  EXPECT_EQ(store->Submit(Numbered(2), "a", none, 2).outcome, Outcome::kStored);
+  EXPECT_EQ(store->Submit(Numbered(3), "a", none, 2).outcome, Outcome::kStored);
+  Submission again = store->Submit(Numbered(1), "a", none, 2);
+  EXPECT_EQ(again.outcome, Outcome::kStored);
+  EXPECT_EQ(again.id, 4);
+
+  // An interval per address.
+  const SubmissionRules interval{60s, 0, 1h};
+  EXPECT_EQ(store->Submit(Numbered(10), "10.0.0.1", interval, 50).outcome, Outcome::kStored);
+  Submission soon = store->Submit(Numbered(11), "10.0.0.1", interval, 50);
+  EXPECT_EQ(soon.outcome, Outcome::kTooSoon);
+  EXPECT_GT(soon.wait, 55s);
+  EXPECT_LE(soon.wait, 60s);
+  EXPECT_EQ(store->Submit(Numbered(11), "10.0.0.2", interval, 50).outcome, Outcome::kStored);
+
+  // A cap per window: the third waits for the first to leave the hour.
+  const SubmissionRules capped{1ms, 2, 1h};
+  EXPECT_EQ(store->Submit(Numbered(20), "10.0.0.3", capped, 50).outcome, Outcome::kStored);
+  std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(store->Submit(Numbered(21), "10.0.0.3", capped, 50).outcome, Outcome::kStored);
+  std::this_thread::sleep_for(5ms);
+  Submission capped_out = store->Submit(Numbered(22), "10.0.0.3", capped, 50);
+  EXPECT_EQ(capped_out.outcome, Outcome::kTooSoon);
+  EXPECT_GT(capped_out.wait, 59min);
+  EXPECT_EQ(store->Latest(50).size(), 8u);
+}
+
+TEST_P(StoreTest, HostsSharingTheStoreSeeSubmissionsInOneOrder) {
+  // Two stores on one database, as two hosts: of simultaneous submissions from one address
+  // only one is kept, and of the same wishes from different addresses only one.
+  std::vector<std::unique_ptr<DedicationStore>> hosts;
+  hosts.push_back(Open());
+  hosts.push_back(Open());
+  const SubmissionRules rules{60s, 10, 1h};
+  std::atomic<int> stored_same_address{0};
+  std::atomic<int> stored_same_wishes{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      DedicationStore& store = *hosts[static_cast<size_t>(t % 2)];
+      if (store.Submit(Numbered(100 + t), "10.9.9.9", rules, 50).outcome ==
+          Submission::Outcome::kStored) {
+        ++stored_same_address;
+      }
+      if (store.Submit(Numbered(7), "10.8.0." + std::to_string(t), rules, 50).outcome ==
+          Submission::Outcome::kStored) {
+        ++stored_same_wishes;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(stored_same_address, 1);
+  EXPECT_EQ(stored_same_wishes, 1);
+  EXPECT_EQ(hosts[0]->Latest(50).size(), 2u);
+}
+
+TEST_P(StoreTest, ConcurrentAddsAllLand) {
+  auto store = Open();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 10; ++i) store->Add(Numbered(t * 100 + i), "x");
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(store->Latest(1000).size(), 40u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StoreTest,
+                         ::testing::Values(Backend::kSqlite, Backend::kPostgres),
+                         [](const auto& info) {
+                           return info.param == Backend::kSqlite ? "Sqlite" : "Postgres";
+                         });
+
+// ---- PostgreSQL: hosts starting together, a server that goes away ----
+
+class PostgresStoreTest : public StoreTest {};
+
+TEST_P(PostgresStoreTest, HostsStartingTogetherOnAnEmptyDatabaseDoNotRace) {
+  std::vector<std::thread> threads;
+  std::atomic<int> opened{0};
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([&] {
+      try {
+        Open()->NewestId();
+        ++opened;
+      } catch (const StoreError& e) {
+        ADD_FAILURE() << e.what();
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(opened, 6);
+  EXPECT_EQ(Open()->Add(Numbered(1), "x"), 1);
+}
+
+TEST_P(PostgresStoreTest, AStoreCarriesOnAfterTheServerRestarts) {
+  auto store = Open();
+  store->Add(Numbered(1), "x");
+  ASSERT_TRUE(server_->Stop());
+  EXPECT_THROW(store->Latest(10), StoreError);
+  const SubmissionRules none{0ms, 0, 1h};
+  EXPECT_THROW(store->Submit(Numbered(2), "x", none, 50), StoreError);
+  ASSERT_TRUE(server_->Restart());
+  EXPECT_EQ(store->Submit(Numbered(2), "x", none, 50).outcome, Submission::Outcome::kStored);
+  EXPECT_EQ(store->Latest(10).size(), 2u);
+}
+
+TEST_P(PostgresStoreTest, ADatabaseOfANewerSchemaIsRefused) {
+  Open().reset();
+  PGconn* conn = PQconnectdb(location_.c_str());
+  PQclear(PQexec(conn, "UPDATE sonaro_schema SET version = 99"));
+  PQfinish(conn);
+  try {
+    Open();
+    FAIL() << "opened a database of a newer schema";
+  } catch (const StoreError& e) {
+    EXPECT_NE(std::string(e.what()).find("newer"), std::string::npos);
+  }
+  EXPECT_THROW(OpenPostgresStore("postgresql://sonaro@127.0.0.1:1/none"), StoreError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Server, PostgresStoreTest, ::testing::Values(Backend::kPostgres),
+                         [](const auto&) { return "Postgres"; });
+
+// ---- SQLite only ----
 
 TEST(HostSqliteStore, UsesWriteAheadLogAndRecordsTheSender) {
   TempDir dir;
@@ -71,18 +260,36 @@ TEST(HostSqliteStore, UsesWriteAheadLogAndRecordsTheSender) {
   EXPECT_EQ(QueryOne(file, "SELECT count(*) FROM dedications"), "1");
 }
 
-TEST(HostSqliteStore, TextIsStoredAsGivenNeverAsSql) {
+TEST(HostSqliteStore, KeepsTextWithANulWhole) {
   TempDir dir;
   auto store = OpenSqliteStore(dir.path() / "d.sqlite3");
   Dedication tricky = Numbered(1);
-  tricky.wishes = "'); DROP TABLE dedications; --";
-  tricky.dedicator = "Robert\"; DELETE FROM dedications WHERE \"1\"=\"1";
   tricky.song = std::string("nul\0inside", 10);
   store->Add(tricky, "x");
-  store->Add(Numbered(2), "x");
-  std::vector<Dedication> all = store->Latest(10);
-  ASSERT_EQ(all.size(), 2u);
-  EXPECT_EQ(all[0], tricky);
+  EXPECT_EQ(store->Latest(10).at(0), tricky);
+}
+
+TEST(HostSqliteStore, ADatabaseOfTheFirstSchemaIsUpgradedWithItsRecords) {
+  TempDir dir;
+  std::filesystem::path file = dir.path() / "old.sqlite3";
+  sqlite3* db = nullptr;
+  sqlite3_open(file.c_str(), &db);
+  sqlite3_exec(db,
+               "CREATE TABLE dedications (id INTEGER PRIMARY KEY AUTOINCREMENT, received_at TEXT "
+               "NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now')), from_address TEXT NOT "
+               "NULL, chenghu TEXT NOT NULL, diangezhe TEXT NOT NULL, beichenghu TEXT NOT NULL, "
+               "beidiangezhe TEXT NOT NULL, geming TEXT NOT NULL, gequdizhi TEXT NOT NULL, "
+               "zhufuyu TEXT NOT NULL); PRAGMA user_version=1; INSERT INTO dedications "
+               "(from_address, chenghu, diangezhe, beichenghu, beidiangezhe, geming, gequdizhi, "
+               "zhufuyu) VALUES ('10.0.0.1', 'a', 'b', 'c', 'd', 'e', 'http://x/1.mp3', '旧的');",
+               nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  auto store = OpenSqliteStore(file);
+  EXPECT_EQ(QueryOne(file, "PRAGMA user_version"), "2");
+  EXPECT_EQ(store->Latest(10).at(0).wishes, "旧的");
+  // The old record is the address's turn.
+  EXPECT_EQ(store->Submit(Numbered(1), "10.0.0.1", {60s, 0, 1h}, 50).outcome,
+            Submission::Outcome::kTooSoon);
 }
 
 TEST(HostSqliteStore, RefusesFilesItCannotUse) {
@@ -109,19 +316,6 @@ TEST(HostSqliteStore, RefusesFilesItCannotUse) {
   } catch (const StoreError& e) {
     EXPECT_NE(std::string(e.what()).find("newer"), std::string::npos);
   }
-}
-
-TEST(HostSqliteStore, ConcurrentAddsAllLand) {
-  TempDir dir;
-  auto store = OpenSqliteStore(dir.path() / "d.sqlite3");
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < 10; ++i) store->Add(Numbered(t * 100 + i), "x");
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(store->Latest(1000).size(), 40u);
 }
 
 // ---- the feed, as the player reads it ----
