@@ -2,7 +2,7 @@
 # Installs what is missing, builds every flavour and runs every test:
 #   1. the normal build with warnings as errors, all tests;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build, all tests again;
-#   3. the fuzz targets, 30 s each, under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. the fuzz targets, 20 s each, under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   4. the formatting check.
 # After the normal build its Debian packages are installed, run and removed (as root only).
 # Before building, the layer check: no folder includes from a folder above it.
@@ -34,7 +34,7 @@ echo "== tests under sanitizers"
 (cd build-asan && ctest --output-on-failure --timeout 900)
 
 echo "== fuzzing"
-bash tools/run-fuzzers.sh "${SONARO_FUZZ_SECONDS:-30}"
+bash tools/run-fuzzers.sh "${SONARO_FUZZ_SECONDS:-20}"
 
 echo "== formatting"
 bash tools/check-format.sh
