@@ -37,10 +37,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
+# shellcheck source=bench/host_bench_common.sh
+source "$(dirname "$0")/host_bench_common.sh"
 
 # -- a private PostgreSQL cluster (it refuses to run as root)
 mkdir -p "$work/pg"
@@ -70,16 +68,7 @@ port_b="$(start_host b)"
 [[ -n "$port_a" && -n "$port_b" ]] || { echo "a host did not start:"; cat "$work"/[ab].log; exit 2; }
 path=/gg/diangatai1/xmlxianshi.asp
 
-# Dedication forms numbered FIRST..LAST, one urlencoded GBK body a line, as a browser sends them.
-python3 - >"$work/forms" <<'PY'
-import urllib.parse
-for i in range(1, 51):
-    fields = [("beichenghu", "亲爱的"), ("beiname", f"小红{i}"), ("geming", "月亮代表我的心"),
-              ("dizhi", f"http://music.example.com/songs/{i}.mp3"),
-              ("neirong", f"第{i}条祝福：祝你生日快乐，天天开心，工作顺利，万事如意！"),
-              ("dianchenghu", "老同学"), ("dianname", f"小明{i}")]
-    print(urllib.parse.urlencode(fields, encoding="gbk"))
-PY
+gbk_forms 1 50 >"$work/forms"
 while read -r body; do
   code="$(curl -s -o /dev/null -w '%{http_code}' --data "$body" \
     "http://127.0.0.1:$port_a/gg/diangatai1/index.asp")"
@@ -108,19 +97,9 @@ sed -n '/^ *# nginx balancer: begin/,/^ *# nginx balancer: end/p' \
        s/listen 80;/listen 127.0.0.1:$lb_port;/" >"$work/nginx/balancer.conf"
 grep -q "upstream sonaro_hosts" "$work/nginx/balancer.conf" ||
   { echo "the balancer configuration was not found in docs/host.md"; exit 2; }
-cat >"$work/nginx/nginx.conf" <<CONF
-worker_processes $threads;
-daemon off;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 4096; }
-http {
-  access_log off;
-  client_body_temp_path $work/nginx/temp/body;
-  proxy_temp_path $work/nginx/temp/proxy;
-  fastcgi_temp_path $work/nginx/temp/fastcgi;
-  uwsgi_temp_path $work/nginx/temp/uwsgi;
-  scgi_temp_path $work/nginx/temp/scgi;
+{
+  nginx_conf_start "$work" "$threads" 4096
+  cat <<CONF
   include $work/nginx/balancer.conf;
   upstream single_host { server 127.0.0.1:$port_a; }
   server {
@@ -135,6 +114,7 @@ http {
   }
 }
 CONF
+} >"$work/nginx/nginx.conf"
 "$nginx_binary" -t -c "$work/nginx/nginx.conf" -p "$work/nginx" >"$work/nginx/test.log" 2>&1 ||
   { cat "$work/nginx/test.log"; exit 2; }
 "$nginx_binary" -c "$work/nginx/nginx.conf" -p "$work/nginx" 2>"$work/nginx/start.log" &
@@ -146,15 +126,7 @@ for port in "$lb_port" "$single_port" "$static_port"; do
 done
 
 # -- the player's feed request, one connection each
-cat >"$work/player.lua" <<'LUA'
-local request_text
-function init(args)
-  request_text = "GET " .. args[1] .. " HTTP/1.0\r\n" ..
-    "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n" ..
-    "Accept: */*\r\nHost: 127.0.0.1\r\n\r\n"
-end
-function request() return request_text end
-LUA
+write_player_lua "$work/player.lua"
 # A new dedication each request (the hosts run without the submission limits).
 cat >"$work/submit.lua" <<'LUA'
 -- Each thread gets its own number (a global: thread:set reaches globals only).

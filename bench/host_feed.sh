@@ -38,10 +38,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
+# shellcheck source=bench/host_bench_common.sh
+source "$(dirname "$0")/host_bench_common.sh"
 
 # -- the host, with a full feed
 "$host_binary" --listen 127.0.0.1:0 --data "$work/data" --submit-interval 0 \
@@ -56,21 +54,9 @@ path=/gg/diangatai1/xmlxianshi.asp
 post() {
   curl -s -o /dev/null -w '%{http_code}' --data "$1" "$base/gg/diangatai1/index.asp"
 }
-# Dedication forms numbered FIRST..LAST, one urlencoded GBK body a line, as a browser sends them.
-forms() {
-  python3 - "$1" "$2" <<'PY'
-import sys, urllib.parse
-for i in range(int(sys.argv[1]), int(sys.argv[2]) + 1):
-    fields = [("beichenghu", "亲爱的"), ("beiname", f"小红{i}"), ("geming", "月亮代表我的心"),
-              ("dizhi", f"http://music.example.com/songs/{i}.mp3"),
-              ("neirong", f"第{i}条祝福：祝你生日快乐，天天开心，工作顺利，万事如意！"),
-              ("dianchenghu", "老同学"), ("dianname", f"小明{i}")]
-    print(urllib.parse.urlencode(fields, encoding="gbk"))
-PY
-}
 while read -r body; do
   [[ "$(post "$body")" == 200 ]] || { echo "seeding the feed failed"; exit 2; }
-done < <(forms 1 50)
+done < <(gbk_forms 1 50)
 curl -s -0 "$base$path" >"$work/feed.xml"
 echo "feed: 50 dedications, $(wc -c <"$work/feed.xml") bytes"
 
@@ -81,19 +67,9 @@ cp "$work/feed.xml" "$work/nginx/root$path"
 # Started as root, nginx serves from unprivileged workers: they must be able to read the file.
 chmod a+x "$work"
 chmod -R a+rX "$work/nginx/root"
-cat >"$work/nginx/nginx.conf" <<CONF
-worker_processes $threads;
-daemon off;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  client_body_temp_path $work/nginx/temp/body;
-  proxy_temp_path $work/nginx/temp/proxy;
-  fastcgi_temp_path $work/nginx/temp/fastcgi;
-  uwsgi_temp_path $work/nginx/temp/uwsgi;
-  scgi_temp_path $work/nginx/temp/scgi;
+{
+  nginx_conf_start "$work" "$threads" 1024
+  cat <<CONF
   types { }
   default_type "text/xml; charset=GBK";
   server {
@@ -102,6 +78,7 @@ http {
   }
 }
 CONF
+} >"$work/nginx/nginx.conf"
 "$nginx_binary" -c "$work/nginx/nginx.conf" -p "$work/nginx" 2>"$work/nginx/start.log" &
 pids+=($!)
 for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$nginx_port$path" && break; sleep 0.1; done
@@ -109,16 +86,7 @@ cmp -s <(curl -s -0 "http://127.0.0.1:$nginx_port$path") "$work/feed.xml" ||
   { echo "nginx does not serve the same bytes"; cat "$work/nginx/start.log" "$work/nginx/error.log"; exit 2; }
 
 # -- the player's request, one connection each (HTTP/1.0 without keep-alive)
-cat >"$work/player.lua" <<'LUA'
-local request_text
-function init(args)
-  request_text = "GET " .. args[1] .. " HTTP/1.0\r\n" ..
-    "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n" ..
-    "Accept: */*\r\nHost: 127.0.0.1\r\n\r\n"
-end
-function request() return request_text end
-LUA
-
+write_player_lua "$work/player.lua"
 # Prints requests per second; fails on errors or answers other than 200.
 measure() {  # url label
   local out
@@ -144,7 +112,7 @@ nginx_rate=$(((n1 + n2) / 2))
 host_rate=$(((h1 + h2) / 2))
 
 # -- the host again while dedications arrive, ten a second from another client
-mapfile -t arriving < <(forms 1000 $((1000 + seconds * 10)))
+mapfile -t arriving < <(gbk_forms 1000 $((1000 + seconds * 10)))
 stored_before="$(grep -c 'stored dedication' "$work/host.log")"
 (
   end=$((SECONDS + seconds))
