@@ -25,7 +25,10 @@ const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 
 QString PlaybackStatus() {
-  return radio::CurrentlyPlaying().playing ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+  // Playing only while sound comes: a station still connecting, or one that failed, is not.
+  const radio::NowPlaying& now = radio::CurrentlyPlaying();
+  return now.playing && now.state == radio::StreamState::Playing ? QStringLiteral("Playing")
+                                                                 : QStringLiteral("Stopped");
 }
 
 bool CanPlay() { return !radio::CurrentlyPlaying().address.empty(); }
@@ -147,7 +150,7 @@ class MprisObject final : public QObject {
  private:
   void Remember() {
     const radio::NowPlaying& now = radio::CurrentlyPlaying();
-    playing_ = now.playing;
+    status_ = PlaybackStatus();
     play_ = now.play;
     title_ = now.title;
     displayName_ = now.displayName;
@@ -157,7 +160,8 @@ class MprisObject final : public QObject {
   void Changed() {
     const radio::NowPlaying& now = radio::CurrentlyPlaying();
     QVariantMap changed;
-    if (now.playing != playing_) changed.insert(QStringLiteral("PlaybackStatus"), PlaybackStatus());
+    if (PlaybackStatus() != status_)
+      changed.insert(QStringLiteral("PlaybackStatus"), PlaybackStatus());
     if (now.play != play_ || now.title != title_ || now.displayName != displayName_) {
       changed.insert(QStringLiteral("Metadata"), Metadata());
     }
@@ -171,7 +175,7 @@ class MprisObject final : public QObject {
     QDBusConnection::sessionBus().send(signal);
   }
 
-  bool playing_ = false;
+  QString status_;
   uint64_t play_ = 0;
   core::Text title_;
   core::Text displayName_;

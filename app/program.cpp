@@ -15,6 +15,7 @@
 
 #include "app/catalogue.h"
 #include "app/mpris.h"
+#include "app/network_watch.h"
 #include "app/single_instance.h"
 #include "assets/assets.h"
 #include "browser/browser_control.h"
@@ -163,6 +164,7 @@ int Run(int argc, char** argv) {
   StartBrowserEngineWhenPainted(mainWindow);
   // The desktop's media controls, for as long as the Main window they can raise lives.
   StartMpris(mainWindow);
+  StartNetworkWatch(mainWindow);
 
   // 6. The message loop, until the Main window is destroyed.
   QApplication::exec();

@@ -1,6 +1,8 @@
 # Shared by the host benchmarks (sourced): free ports, the dedication forms a browser sends,
 # the player's feed request for wrk, and the start of an nginx configuration that runs from a
-# work folder.
+# work folder; and tests/support/processes.sh, by which what they start ends with them.
+# shellcheck source=tests/support/processes.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/support/processes.sh"
 
 free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'

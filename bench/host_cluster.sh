@@ -25,6 +25,9 @@ nginx_binary="$(command -v nginx || echo /usr/sbin/nginx)"
 pg_bin="$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)"
 [[ -x "$pg_bin/initdb" ]] || { echo "PostgreSQL is missing (apt-get install postgresql)"; exit 2; }
 
+# shellcheck source=bench/host_bench_common.sh
+source "$(dirname "$0")/host_bench_common.sh"
+tag_started_processes
 work="$(mktemp -d)"
 chmod 755 "$work"
 pids=()
@@ -34,11 +37,10 @@ cleanup() {
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   [[ -d "$work/pg/data" ]] && "${as_postgres[@]}" "$pg_bin/pg_ctl" -D "$work/pg/data" -m fast -w stop \
     >/dev/null 2>&1 || true
+  end_started_processes
   rm -rf "$work"
 }
 trap cleanup EXIT
-# shellcheck source=bench/host_bench_common.sh
-source "$(dirname "$0")/host_bench_common.sh"
 
 # -- a private PostgreSQL cluster (it refuses to run as root)
 mkdir -p "$work/pg"
@@ -55,16 +57,19 @@ pg_port="$(free_port)"
 database="postgresql://sonaro@127.0.0.1:$pg_port/postgres"
 
 # -- two hosts on it
-start_host() {  # name
+# Started in this shell, not in a command substitution, so that their pids reach the clean-up.
+start_host() {  # name: its port in host_port, empty when it did not start
   "$host_binary" --listen 127.0.0.1:0 --data "$work/$1" --database "$database" \
     --submit-interval 0 --trust-forwarded-for --max-connections-per-address 0 \
     >"$work/$1.out" 2>"$work/$1.log" &
   pids+=($!)
   for _ in $(seq 100); do grep -q listening "$work/$1.out" 2>/dev/null && break; sleep 0.1; done
-  sed -n 's/.*127\.0\.0\.1:\([0-9]*\),.*/\1/p' "$work/$1.out"
+  host_port="$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\),.*/\1/p' "$work/$1.out")"
 }
-port_a="$(start_host a)"
-port_b="$(start_host b)"
+start_host a
+port_a="$host_port"
+start_host b
+port_b="$host_port"
 [[ -n "$port_a" && -n "$port_b" ]] || { echo "a host did not start:"; cat "$work"/[ab].log; exit 2; }
 path=/gg/diangatai1/xmlxianshi.asp
 

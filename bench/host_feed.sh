@@ -30,16 +30,18 @@ command -v wrk >/dev/null || { echo "wrk is missing (apt-get install wrk)"; exit
 nginx_binary="$(command -v nginx || echo /usr/sbin/nginx)"
 [[ -x "$nginx_binary" ]] || { echo "nginx is missing (apt-get install nginx)"; exit 2; }
 
+# shellcheck source=bench/host_bench_common.sh
+source "$(dirname "$0")/host_bench_common.sh"
+tag_started_processes
 work="$(mktemp -d)"
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  end_started_processes
   rm -rf "$work"
 }
 trap cleanup EXIT
-# shellcheck source=bench/host_bench_common.sh
-source "$(dirname "$0")/host_bench_common.sh"
 
 # -- the host, with a full feed
 "$host_binary" --listen 127.0.0.1:0 --data "$work/data" --submit-interval 0 \

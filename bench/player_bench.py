@@ -7,7 +7,9 @@ bus, PulseAudio null sink). Measures, in alternating rounds:
     block on the null sink's monitor;
   - goodvibes (running, its window shown): from the MPRIS 2 OpenUri call with the same stream
     (as the desktop's media controls send it) to the same block;
-  - mpv --no-config --no-video: from starting it on the same stream to the same block.
+  - mpv --no-config --no-video: from starting it on the same stream to the same block;
+  - an HLS station (ffmpeg's live muxer, AAC in MPEG-TS) behind Ibox网络电台: sonaro's click
+    against mpv started on the same playlist address.
 and the peak memory (RSS and PSS summed over the process tree, the browser's processes
 included) of sonaro with the player and the advert box alive, against goodvibes' and mpv's.
 --smoke: one round, for CI; the figures are only printed.
@@ -26,6 +28,7 @@ TESTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests')
 sys.path[:0] = [os.path.join(TESTS, 'support'), os.path.join(TESTS, 'radio')]
 import desktop as e2e  # noqa: E402
 from stations_e2e import HTTP_STATION_PORT  # noqa: E402
+from live_formats_e2e import Files, live_hls, media_sequence  # noqa: E402
 
 ROUNDS = 7
 LOUD = 1000  # rms of a 10 ms block counted as audible
@@ -37,6 +40,7 @@ ROW = 18
 ROW_NETWORK = 1  # 网络电台
 ROW_LVCHENG = 13  # 绿城网络电台 (http, 127.0.0.1:18020/voice)
 ROW_HUAKAI = 6  # 花开网络电台 (mms on the same server, which cannot play it: silence)
+ROW_IBOX = 9  # Ibox网络电台 (http, 127.0.0.1:18021/play/good.asx: the HLS station here)
 
 
 class Program:
@@ -225,12 +229,18 @@ def main():
     advert.serve('/gg/gg/gg.html', b'<html><body style="background:#8cf">'
                  b'<marquee>Sonaro advert</marquee></body></html>', content_type='text/html')
     url = 'http://127.0.0.1:%d/voice' % HTTP_STATION_PORT
+    hls, hls_folder = live_hls(args.work, 440)
+    hls_server = Files(18021, {'/play/good.asx': ('file', os.path.join(hls_folder, 'live.m3u8')),
+                               '/*': ('folder', hls_folder)})
+    hls_url = 'http://127.0.0.1:18021/play/good.asx'
+    if not e2e.wait_until(lambda: media_sequence(hls_folder) >= 1, 30):
+        raise e2e.Failure('the HLS station did not start')
 
     monitor = e2e.Monitor()
     program = Program(args.program, args.work)
     goodvibes = None
     memory = PeakMemory(program.proc.pid)
-    times = {'sonaro': [], 'goodvibes': [], 'mpv': []}
+    times = {'sonaro': [], 'goodvibes': [], 'mpv': [], 'sonaro-hls': [], 'mpv-hls': []}
     mpv_peaks = []
     try:
         goodvibes = Goodvibes(args.work, program.panel)
@@ -266,6 +276,26 @@ def main():
             mpv_peaks.append(memory_of(tree_of(mpv.pid)))
             mpv.terminate()
             mpv.wait()
+
+            # HLS: the same live playlist, sonaro's click against mpv.
+            program.click(ROW_HUAKAI)
+            if not monitor.wait_silence(10):
+                raise e2e.Failure('no silence before the HLS round')
+            x, y = program.row(ROW_IBOX)
+            e2e.xdotool('mousemove', x, y)
+            time.sleep(0.2)
+            start = monitor.count()
+            e2e.xdotool('click', '1')
+            times['sonaro-hls'].append(first_audible(monitor, start, 15))
+            program.click(ROW_HUAKAI)
+            if not monitor.wait_silence(10):
+                raise e2e.Failure('no silence before mpv on HLS')
+            start = monitor.count()
+            mpv = subprocess.Popen(['mpv', '--no-config', '--no-video', '--really-quiet', hls_url],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            times['mpv-hls'].append(first_audible(monitor, start, 15))
+            mpv.terminate()
+            mpv.wait()
         # Each player playing at its peak: goodvibes once more, then sonaro with the advert box.
         goodvibes.player('OpenUri', url)
         time.sleep(2)
@@ -280,6 +310,9 @@ def main():
         program.close()
     finally:
         monitor.close()
+        hls.kill()
+        hls.wait()
+        hls_server.shutdown()
         for proc in (program.proc, goodvibes and goodvibes.proc):
             if proc and proc.poll() is None:
                 proc.kill()
@@ -306,6 +339,8 @@ def main():
         print('  %-9s start-up %5.2f   RSS %5.2f   PSS %5.2f'
               % (ref, medians['sonaro'] / medians[ref], peaks['sonaro'][0] / peaks[ref][0],
                  peaks['sonaro'][1] / peaks[ref][1]))
+    print('  HLS: sonaro / mpv on the same live playlist, start-up %5.2f (target <= 1.00)'
+          % (medians['sonaro-hls'] / medians['mpv-hls']))
     print('Settled sonaro / goodvibes peak: RSS %.2f  PSS %.2f (target PSS <= 2.0)'
           % (sum(r[1] for r in table) / peaks['goodvibes'][0],
              sum(r[2] for r in table) / peaks['goodvibes'][1]))

@@ -18,6 +18,7 @@ bool g_prepared = false;
 bool g_started = false;
 bool g_failed = false;  // the engine could not be loaded or started: no view will ever come
 void (*g_titleHandler)(const char*) = nullptr;
+void (*g_stateHandler)(int) = nullptr;
 
 struct WaitingView {
   QPointer<QWidget> parent;
@@ -66,6 +67,7 @@ bool InitBrowserControl() {
   }
   g_started = true;
   engine->setStreamTitleHandler(g_titleHandler);
+  engine->setStreamStateHandler(g_stateHandler);
   std::vector<WaitingView> waiting = std::move(Waiting());
   Waiting().clear();
   for (WaitingView& view : waiting) {
@@ -89,6 +91,15 @@ void SetStreamTitleHandler(void (*handler)(const char*)) {
   g_titleHandler = handler;
   // Kept for an engine that starts later: the module is loaded only then.
   if (g_started) CurrentEngine()->setStreamTitleHandler(handler);
+}
+
+void SetStreamStateHandler(void (*handler)(int)) {
+  g_stateHandler = handler;
+  if (g_started) CurrentEngine()->setStreamStateHandler(handler);
+}
+
+void RetryStreams() {
+  if (g_started) CurrentEngine()->retryStreams();
 }
 
 void ShutdownBrowserControl() {

@@ -29,6 +29,11 @@ bool BrowserControlReady();
 // handler is told each title the Player page's stream sends (UTF-8), on the GUI thread, from
 // the time the engine starts; null for nobody.
 void SetStreamTitleHandler(void (*handler)(const char* utf8Title));
+// handler is told each change of the Player page's stream (0 connecting, 1 playing, 2 failed),
+// on the GUI thread, from the time the engine starts; null for nobody.
+void SetStreamStateHandler(void (*handler)(int state));
+// Streams waiting to be fetched again try at once (the network came back, the system woke up).
+void RetryStreams();
 // At clean-up: the kept page goes and every ended media session's thread is joined.
 void ShutdownBrowserControl();
 

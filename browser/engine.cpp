@@ -122,8 +122,16 @@ bool RunScript(QObject* target, const QString& script, int timeLimitMs, QVariant
   return true;
 }
 
-constexpr Engine kEngine{kEngineInterface, &Start,        &Shutdown,  &NewView,
-                         &Navigate,        &RenderedPage, &RunScript, &media::SetTitleObserver};
+constexpr Engine kEngine{kEngineInterface,
+                         &Start,
+                         &Shutdown,
+                         &NewView,
+                         &Navigate,
+                         &RenderedPage,
+                         &RunScript,
+                         &media::SetTitleObserver,
+                         &media::SetStateObserver,
+                         &media::RetrySessions};
 
 }  // namespace
 

@@ -39,6 +39,11 @@ struct Engine {
   // handler is told each title the Player page's stream sends (UTF-8), on the GUI thread; null
   // for nobody. A new Player page's stream starts without one.
   void (*setStreamTitleHandler)(void (*handler)(const char* utf8Title));
+  // handler is told each change of the Player page's stream, on the GUI thread: 0 connecting,
+  // 1 playing, 2 failed (nothing plays after every address and retry); null for nobody.
+  void (*setStreamStateHandler)(void (*handler)(int state));
+  // Streams waiting to be fetched again try at once: the network came back.
+  void (*retryStreams)();
 };
 
 // The engine in use; null until UseEngine or LoadEngine gave one.

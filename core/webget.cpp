@@ -128,7 +128,8 @@ Bytes WebGet(std::string_view address, const WebGetOptions& options, bool* compl
   lib->easy_setopt(curl, CURLOPT_URL, url.c_str());
   lib->easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   lib->easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
-  lib->easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
+  lib->easy_setopt(curl, CURLOPT_USERAGENT,
+                   options.userAgent.empty() ? kUserAgent : options.userAgent.c_str());
   lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");

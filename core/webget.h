@@ -25,6 +25,8 @@ struct WebGetOptions {
   // A PEM file of the certificates https trusts instead of the system's store; empty: the
   // system's store.
   std::string caFile;
+  // The User-Agent to send; empty: the program's fixed one (see WebGet).
+  std::string userAgent;
 };
 
 // Pages: at most 10 s to connect, 60 s in all.

@@ -1,9 +1,11 @@
 #include "media/http_source.h"
 
 #include <curl/curl.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 
 #include "media/icy.h"
@@ -17,6 +19,16 @@ constexpr size_t kBufferLimit = size_t(1) << 20;  // a reader this far behind pa
 constexpr long kConnectSeconds = 10;
 constexpr long kStallSeconds = 30;  // no byte for this long counts as a broken stream
 const char* const kUserAgent = "Sonaro/2.0 (internet radio)";
+
+}  // namespace
+
+const char* CertificateFile() {
+  const char* file = std::getenv("SSL_CERT_FILE");
+  struct stat info {};
+  return file && *file && ::stat(file, &info) == 0 && S_ISREG(info.st_mode) ? file : nullptr;
+}
+
+namespace {
 
 void GlobalCurlInit() {
   static const bool done = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
@@ -36,8 +48,10 @@ struct HttpSource::Shared {
   bool paused = false;
   bool gotBytes = false;
   std::atomic<int64_t> length{-1};
-  bool lengthRead = false;  // the transfer thread's own: read once, with the first body bytes
-  IcyReader icy;            // the transfer thread's own, set up with the length
+  std::string effectiveAddress;  // where the body came from, after redirects; under mutex
+  std::string contentType;       // under mutex
+  bool lengthRead = false;       // the transfer thread's own: read once, with the first body bytes
+  IcyReader icy;                 // the transfer thread's own, set up with the length
   HttpSource::TitleHandler onTitle;
   CURL* easy = nullptr;
   CURLM* multi = nullptr;  // valid while the thread runs; guarded by mutex for wakeups
@@ -71,6 +85,13 @@ size_t OnBody(char* data, size_t, size_t count, void* user) {
       shared->length = int64_t(length);
     }
     shared->icy = IcyReader(MetadataInterval(shared->easy));
+    const char* effective = nullptr;
+    const char* type = nullptr;
+    curl_easy_getinfo(shared->easy, CURLINFO_EFFECTIVE_URL, &effective);
+    curl_easy_getinfo(shared->easy, CURLINFO_CONTENT_TYPE, &type);
+    std::lock_guard lock(shared->mutex);
+    if (effective) shared->effectiveAddress = effective;
+    if (type) shared->contentType = type;
   }
   std::optional<std::string> title;
   {
@@ -120,6 +141,11 @@ void Transfer(const std::string& address, const std::shared_ptr<HttpSource::Shar
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PROXY, "");
   curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (const char* certificates = CertificateFile()) {
+    curl_easy_setopt(easy, CURLOPT_CAINFO, certificates);
+  }
   // The stream's title comes only to a client that asks for it.
   curl_slist* headers = curl_slist_append(nullptr, "Icy-MetaData: 1");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
@@ -203,6 +229,11 @@ void HttpSource::Cancel() {
 
 int64_t HttpSource::Length() const { return shared_->length; }
 
+std::string HttpSource::EffectiveAddress() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->effectiveAddress.empty() ? address_ : shared_->effectiveAddress;
+}
+
 HttpSource::Start HttpSource::WaitForStart() {
   std::unique_lock lock(shared_->mutex);
   for (;;) {
@@ -210,7 +241,7 @@ HttpSource::Start HttpSource::WaitForStart() {
     const std::string_view head = std::string_view(shared_->buffer).substr(shared_->offset, 4096);
     if (shared_->finished && !shared_->gotBytes) return Start::Failed;
     if (shared_->gotBytes) {
-      const Sniffed sniffed = SniffPlaylist(head, shared_->finished);
+      const Sniffed sniffed = SniffPlaylist(head, shared_->finished, shared_->contentType);
       if (sniffed == Sniffed::Playlist) return Start::Playlist;
       if (sniffed == Sniffed::Media) return Start::Media;
     }

@@ -14,6 +14,10 @@
 
 namespace sonaro::media {
 
+// The certificates https is checked against: the system's (null), or the file SSL_CERT_FILE
+// names, as OpenSSL's own programs read it, when that is a file.
+const char* CertificateFile();
+
 class HttpSource {
  public:
   enum class Start { Media, Playlist, Failed, Cancelled };
@@ -38,6 +42,9 @@ class HttpSource {
   int64_t Read(char* buffer, uint64_t size);
   // The Content-Length the server gave, or -1. Without one the body is a live stream.
   int64_t Length() const;
+  // The address the body came from after any redirects (the asked one before the first bytes):
+  // what a playlist's relative addresses count from.
+  std::string EffectiveAddress() const;
   // Ends every wait at once; callable from any thread.
   void Cancel();
 

@@ -54,7 +54,10 @@ std::optional<std::string> StreamTitle(std::string_view block) {
   size_t end = block.find("';", start);
   if (end == std::string_view::npos) end = block.rfind('\'');
   if (end == std::string_view::npos || end < start) end = block.size();
-  const std::string_view raw = block.substr(start, end - start);
+  return MetadataText(block.substr(start, end - start));
+}
+
+std::string MetadataText(std::string_view raw) {
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   const QString text = utf8.decode(QByteArrayView(raw.data(), qsizetype(raw.size())));
   if (!utf8.hasError()) return std::string(raw);

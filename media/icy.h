@@ -33,4 +33,7 @@ class IcyReader {
 // valid UTF-8, else as GBK (what Chinese stations send). Nullopt when the block names no title.
 std::optional<std::string> StreamTitle(std::string_view block);
 
+// Text of a stream's metadata as UTF-8 by the same rule: valid UTF-8 stays, anything else is GBK.
+std::string MetadataText(std::string_view raw);
+
 }  // namespace sonaro::media

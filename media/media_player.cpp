@@ -18,6 +18,7 @@ namespace sonaro::media {
 namespace {
 
 TitleObserver g_titleObserver = nullptr;  // the GUI thread's own
+StateObserver g_stateObserver = nullptr;  // the GUI thread's own
 
 QString ReadResource(const QString& path) {
   QFile file(path);
@@ -39,6 +40,8 @@ const QString& PageScript() {
 }  // namespace
 
 void SetTitleObserver(TitleObserver observer) { g_titleObserver = observer; }
+void SetStateObserver(StateObserver observer) { g_stateObserver = observer; }
+void RetrySessions() { MediaSession::RetryNow(); }
 
 MediaPlayerObject::MediaPlayerObject(QWebEnginePage* page, bool prepare)
     : QObject(page), page_(page) {
@@ -49,14 +52,23 @@ void MediaPlayerObject::StartSession() {
   // Queued to this object: the title reaches the GUI thread, and not at all once the page (and
   // this object with it) is gone. The session calls no more once it is destroyed, which happens
   // before this object's QObject part goes.
-  session_ = std::make_unique<MediaSession>([this](const std::string& title) {
-    QMetaObject::invokeMethod(
-        this,
-        [title] {
-          if (g_titleObserver) g_titleObserver(title.c_str());
-        },
-        Qt::QueuedConnection);
-  });
+  session_ = std::make_unique<MediaSession>(
+      [this](const std::string& title) {
+        QMetaObject::invokeMethod(
+            this,
+            [title] {
+              if (g_titleObserver) g_titleObserver(title.c_str());
+            },
+            Qt::QueuedConnection);
+      },
+      [this](MediaSession::State state) {
+        QMetaObject::invokeMethod(
+            this,
+            [state] {
+              if (g_stateObserver) g_stateObserver(int(state));
+            },
+            Qt::QueuedConnection);
+      });
 }
 
 MediaPlayerObject::~MediaPlayerObject() = default;

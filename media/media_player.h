@@ -50,6 +50,14 @@ class MediaPlayerObject : public QObject {
 using TitleObserver = void (*)(const char* utf8Title);
 void SetTitleObserver(TitleObserver observer);
 
+// Told each change of the Player page's stream (a MediaSession::State as int), on the GUI
+// thread; null: nobody. Dropped with its page as titles are.
+using StateObserver = void (*)(int state);
+void SetStateObserver(StateObserver observer);
+
+// Every media session waiting to fetch its stream again tries at once (the network is back).
+void RetrySessions();
+
 // Gives the page its media player: the script, the channel and the native object, all owned
 // by the page, so the sound ends with it.
 void AttachMediaPlayer(QWebEnginePage* page, bool prepare);

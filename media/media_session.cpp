@@ -9,11 +9,13 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "media/http_source.h"
+#include "media/icy.h"
 #include "media/mpv_library.h"
 #include "media/playlist.h"
 
@@ -27,6 +29,7 @@ using namespace std::chrono_literals;
 constexpr Clock::duration kFirstRetry = 1s;
 constexpr Clock::duration kLongestRetry = 30s;
 constexpr Clock::duration kSteadyPlay = 10s;  // a stream that played this long starts over at 1 s
+constexpr Clock::duration kGiveUp = 5min;     // without sound this long, retries stop
 constexpr int kMaxNesting = 4;                // playlists inside playlists
 constexpr size_t kPlaylistLimit = size_t(512) << 10;
 const char* const kStreamProtocol = "sonarohttp";
@@ -60,6 +63,12 @@ mpv_handle* CreateMpv() {
   SetOption(mpv, "config", "no");
   SetOption(mpv, "terminal", "no");
   SetOption(mpv, "msg-level", "all=no");
+  // For a station that will not play: what libmpv did, in a file the user names.
+  if (const char* log = std::getenv("SONARO_MPV_LOG"); log && *log) {
+    static std::atomic<int> sessions{0};
+    SetOption(mpv, "log-file", (log + ("." + std::to_string(++sessions))).c_str());
+    SetOption(mpv, "msg-level", "all=v");
+  }
   SetOption(mpv, "idle", "yes");
   SetOption(mpv, "vid", "no");
   SetOption(mpv, "audio-display", "no");
@@ -82,6 +91,20 @@ mpv_handle* CreateMpv() {
   SetOption(mpv, "ordered-chapters", "no");
   SetOption(mpv, "autoload-files", "no");
   SetOption(mpv, "network-timeout", "10");
+  // What libmpv fetches itself (HLS, mmsh) over https is verified like everything else.
+  SetOption(mpv, "tls-verify", "yes");
+  if (const char* ca = CertificateFile()) SetOption(mpv, "tls-ca-file", ca);
+  // An HLS playlist names its segments: only ever fetched over the network, never a local
+  // file or another of the media library's protocols. (Nested opens are allowed only while an
+  // HLS address plays: access-references.)
+  // A live playlist that brings no new segment for five reloads has stopped: it ends, and the
+  // session fetches it again as any broken stream (libav's default waits a thousand reloads).
+  SetOption(mpv, "demuxer-lavf-o",
+            "protocol_whitelist=[http,https,tls,tcp,crypto],m3u8_hold_counters=5");
+  SetOption(mpv, "prefetch-playlist", "no");
+  // Of a master playlist's variants, the best that a radio listener's connection surely
+  // carries: no video variant's megabits for the sound alone.
+  SetOption(mpv, "hls-bitrate", "400000");
   SetOption(mpv, "user-agent", "Sonaro/2.0 (internet radio)");
   // Live radio: keep a few seconds in hand against network hiccups, but start at once.
   SetOption(mpv, "cache", "yes");
@@ -115,16 +138,29 @@ Reaper& TheReaper() {
   return reaper;
 }
 
+// Sessions whose libmpv is up, for RetryNow.
+std::mutex g_liveMutex;
+std::set<MediaSession::Core*> g_live;
+
 }  // namespace
 
 struct MediaSession::Core {
-  explicit Core(TitleHandler onTitle) : onTitle(std::move(onTitle)) {}
+  Core(TitleHandler onTitle, StateHandler onState)
+      : onTitle(std::move(onTitle)), onState(std::move(onState)) {}
 
   std::mutex mutex;  // never held while waiting for libmpv's core
   mpv_handle* mpv = nullptr;
   bool stopped = false;
   const TitleHandler onTitle;
+  const StateHandler onState;
+  std::optional<State> lastState;  // under mutex
   std::deque<std::string> queue;
+  std::atomic<bool> kicked{false};  // RetryNow came: the next wait ends at once
+
+  // The session thread's own.
+  Clock::time_point lastHeard{};  // when sound last played (or the item was chosen)
+  bool quiet = false;             // retrying an item already reported Failed
+  std::string lastTitle;          // of what libmpv reads itself
   HttpSource* opening = nullptr;  // being opened by the session thread
 
   std::mutex handoffMutex;  // taken by libmpv's threads: kept apart from `mutex`
@@ -161,6 +197,24 @@ struct MediaSession::Core {
     if (!stopped && onTitle) onTitle(title);
   }
 
+  void ReportState(State state) {
+    std::lock_guard lock(mutex);
+    if (stopped || lastState == state) return;
+    lastState = state;
+    if (onState) onState(state);
+  }
+
+  void Kick() {
+    kicked = true;
+    std::lock_guard lock(mutex);
+    if (mpv) Mpv()->wakeup(mpv);
+  }
+
+  bool QueueEmpty() {
+    std::lock_guard lock(mutex);
+    return queue.empty();
+  }
+
   void Append(std::string address) {
     std::lock_guard lock(mutex);
     if (stopped) return;
@@ -178,7 +232,16 @@ struct MediaSession::Core {
     }
     if (handle) {
       Mpv()->stream_cb_add_ro(handle, kStreamProtocol, this, &OpenStream);
+      Mpv()->observe_property(handle, 0, "metadata", MPV_FORMAT_NONE);
+      {
+        std::lock_guard lock(g_liveMutex);
+        g_live.insert(this);
+      }
       PlayQueue();
+      {
+        std::lock_guard lock(g_liveMutex);
+        g_live.erase(this);
+      }
       {
         std::lock_guard lock(mutex);
         mpv = nullptr;
@@ -207,7 +270,35 @@ struct MediaSession::Core {
         Mpv()->wait_event(mpv, -1);  // until an item arrives, Stop, or an event of no interest
         continue;
       }
-      if (PlayAddress(*address, 0) == Outcome::Stopped) return;
+      if (PlayItem(*address) == Outcome::Stopped) return;
+    }
+  }
+
+  // One item of the playlist, until it has played to its end or a later item is waiting. When
+  // nothing of it plays it is tried again quietly (the user was told it failed) until kGiveUp
+  // after the last sound; then only RetryNow or a new item moves it.
+  Outcome PlayItem(const std::string& address) {
+    lastHeard = Clock::now();
+    quiet = false;
+    Clock::duration wait = kFirstRetry;
+    for (;;) {
+      if (!quiet) ReportState(State::Connecting);
+      const Outcome outcome = PlayAddress(address, 0);
+      if (outcome != Outcome::Failed || !QueueEmpty()) return outcome;
+      ReportState(State::Failed);
+      quiet = true;
+      if (Clock::now() - lastHeard < kGiveUp) {
+        const Wake wake = Sleep(wait, /*newItemEnds=*/true);
+        if (wake == Wake::Stopped) return Outcome::Stopped;
+        if (wake == Wake::NewItem) return Outcome::Failed;
+        wait = wake == Wake::Kicked ? kFirstRetry : std::min(wait * 2, kLongestRetry);
+        continue;
+      }
+      const Wake wake = Sleep(Clock::duration::max(), /*newItemEnds=*/true);
+      if (wake == Wake::Stopped) return Outcome::Stopped;
+      if (wake == Wake::NewItem) return Outcome::Failed;
+      lastHeard = Clock::now();  // kicked: a new round of tries
+      wait = kFirstRetry;
     }
   }
 
@@ -225,7 +316,8 @@ struct MediaSession::Core {
     return Outcome::Failed;  // file://, data: and the media library's own schemes stay shut
   }
 
-  // Every entry in turn; each entry's refs in turn until one plays.
+  // Every entry in turn; each entry's refs in turn until one plays. Of alternatives (PLS, M3U)
+  // only the first entry that plays.
   Outcome PlayPlaylist(const Playlist& playlist, int nesting) {
     bool anyPlayed = false;
     for (const PlaylistEntry& entry : playlist.entries) {
@@ -237,6 +329,7 @@ struct MediaSession::Core {
           break;
         }
       }
+      if (anyPlayed && playlist.alternatives) break;
     }
     return anyPlayed ? Outcome::Played : Outcome::Failed;
   }
@@ -247,10 +340,14 @@ struct MediaSession::Core {
     if (Stopped()) return Outcome::Stopped;
     if (start == HttpSource::Start::Playlist) {
       const std::optional<std::string> body = source->ReadAll(kPlaylistLimit);
+      // Relative addresses count from where the redirects ended, as a browser's would.
+      const std::string base = source->EffectiveAddress();
       source.reset();
       if (Stopped()) return Outcome::Stopped;
       if (!body) return Outcome::Failed;
-      return PlayPlaylist(ParsePlaylist(*body, address), nesting + 1);
+      const Playlist playlist = ParsePlaylist(*body, base);
+      if (playlist.hls) return PlayHls(base);
+      return PlayPlaylist(playlist, nesting + 1);
     }
     if (start != HttpSource::Start::Media) return Outcome::Failed;
     const bool live = source->Length() < 0;
@@ -266,20 +363,38 @@ struct MediaSession::Core {
   }
 
   Outcome PlayDirect(const std::string& address) {
-    return Follow(Load(address), [this, address] { return Load(address); });
+    return Follow(Load(address, true), [this, address] { return Load(address, true); });
+  }
+
+  // libmpv reads the playlist and its segments itself, and follows it as the server renews it.
+  // Only while it does may its demuxer open further addresses (within the protocol whitelist).
+  Outcome PlayHls(const std::string& address) {
+    const std::string scheme = LowerScheme(address);
+    if (scheme != "http" && scheme != "https") return Outcome::Failed;
+    const auto load = [this, address] {
+      Mpv()->set_property_string(mpv, "access-references", "yes");
+      Run run = Load(address, true);
+      Mpv()->set_property_string(mpv, "access-references", "no");
+      return run;
+    };
+    return Follow(load(), load);
   }
 
   // After the first load: a finished file is done; a live stream is fetched again after every
-  // break, with the growing wait, until the session stops.
+  // break, with the growing wait, until the session stops or kGiveUp passes without sound.
   Outcome Follow(Run run, const std::function<Run()>& again) {
     if (run.stopped) return Outcome::Stopped;
     if (!run.started) return Outcome::Failed;
     if (!run.live) return Outcome::Played;
     Clock::duration wait = kFirstRetry;
     for (;;) {
-      if (!Sleep(wait)) return Outcome::Stopped;
+      ReportState(State::Connecting);
+      const Wake wake = Sleep(wait, /*newItemEnds=*/false);
+      if (wake == Wake::Stopped) return Outcome::Stopped;
+      if (wake == Wake::Kicked) wait = kFirstRetry;
       run = again();
       if (run.stopped || Stopped()) return Outcome::Stopped;
+      if (!run.started && Clock::now() - lastHeard >= kGiveUp) return Outcome::Failed;
       const bool steady = run.started && run.played >= kSteadyPlay;
       wait = steady ? kFirstRetry : std::min(wait * 2, kLongestRetry);
     }
@@ -308,8 +423,25 @@ struct MediaSession::Core {
     return std::string(kStreamProtocol) + "://" + std::to_string(id);
   }
 
-  // Loads one address and waits until it ends (or the session stops).
-  Run Load(const std::string& address) {
+  // The title of what libmpv reads itself: the ICY title, else the stream's own tags.
+  void NoteMetadata() {
+    std::string title;
+    for (const char* key : {"metadata/by-key/icy-title", "metadata/by-key/title"}) {
+      if (char* value = Mpv()->get_property_string(mpv, key)) {
+        title = MetadataText(value);
+        Mpv()->free(value);
+      }
+      if (!title.empty()) break;
+    }
+    if (title.empty() || title == lastTitle) return;
+    lastTitle = title;
+    ReportTitle(title);
+  }
+
+  // Loads one address and waits until it ends (or the session stops). direct: libmpv reads it
+  // itself, so the titles come from its metadata.
+  Run Load(const std::string& address, bool direct = false) {
+    lastTitle.clear();
     Run run;
     int64_t entry = -1;
     {
@@ -339,7 +471,13 @@ struct MediaSession::Core {
         run.stopped = true;
         break;
       }
-      if (event->event_id == MPV_EVENT_FILE_LOADED) {
+      if (event->event_id == MPV_EVENT_PROPERTY_CHANGE && direct) {
+        NoteMetadata();
+      } else if (event->event_id == MPV_EVENT_PLAYBACK_RESTART) {
+        lastHeard = Clock::now();
+        quiet = false;
+        ReportState(State::Playing);
+      } else if (event->event_id == MPV_EVENT_FILE_LOADED) {
         run.started = true;
         loadedAt = Clock::now();
         double duration = 0;
@@ -348,7 +486,18 @@ struct MediaSession::Core {
       } else if (event->event_id == MPV_EVENT_END_FILE) {
         const auto* end = static_cast<const mpv_event_end_file*>(event->data);
         if (entry >= 0 && end->playlist_entry_id != entry) continue;
-        if (run.started) run.played = Clock::now() - loadedAt;
+        if (end->reason == MPV_END_FILE_REASON_REDIRECT) {
+          // libmpv read it as a playlist of its own and would play the entries next: they are
+          // not this address's sound, so nothing of them plays.
+          const char* stop[] = {"stop", nullptr};
+          Mpv()->command_ret(mpv, stop, nullptr);
+          run.started = false;
+          break;
+        }
+        if (run.started) {
+          run.played = Clock::now() - loadedAt;
+          lastHeard = Clock::now();
+        }
         break;
       }
     }
@@ -361,13 +510,23 @@ struct MediaSession::Core {
     return run;
   }
 
-  // Waits for the given time; false when the session stopped meanwhile.
-  bool Sleep(Clock::duration wait) {
-    const Clock::time_point until = Clock::now() + wait;
+  enum class Wake { Elapsed, Stopped, Kicked, NewItem };
+
+  // Waits for the given time (max: no end), or less: the session stops, RetryNow, or (when
+  // newItemEnds) an item is appended.
+  Wake Sleep(Clock::duration wait, bool newItemEnds) {
+    const bool endless = wait == Clock::duration::max();
+    const Clock::time_point until = endless ? Clock::time_point::max() : Clock::now() + wait;
     for (;;) {
-      if (Stopped()) return false;
+      if (Stopped()) return Wake::Stopped;
+      if (kicked.exchange(false)) return Wake::Kicked;
+      if (newItemEnds && !QueueEmpty()) return Wake::NewItem;
+      if (endless) {
+        Mpv()->wait_event(mpv, -1);
+        continue;
+      }
       const Clock::duration left = until - Clock::now();
-      if (left <= Clock::duration::zero()) return true;
+      if (left <= Clock::duration::zero()) return Wake::Elapsed;
       Mpv()->wait_event(mpv, std::chrono::duration<double>(left).count());
     }
   }
@@ -437,8 +596,8 @@ void Reaper::JoinAll() {
 
 }  // namespace
 
-MediaSession::MediaSession(TitleHandler onTitle)
-    : core_(std::make_shared<Core>(std::move(onTitle))),
+MediaSession::MediaSession(TitleHandler onTitle, StateHandler onState)
+    : core_(std::make_shared<Core>(std::move(onTitle), std::move(onState))),
       thread_([core = core_] { core->Main(); }) {}
 
 MediaSession::~MediaSession() {
@@ -450,5 +609,10 @@ MediaSession::~MediaSession() {
 void MediaSession::Append(std::string address) { core_->Append(std::move(address)); }
 
 void MediaSession::JoinEnded() { TheReaper().JoinAll(); }
+
+void MediaSession::RetryNow() {
+  std::lock_guard lock(g_liveMutex);
+  for (Core* core : g_live) core->Kick();
+}
 
 }  // namespace sonaro::media

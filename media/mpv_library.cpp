@@ -13,17 +13,22 @@ const MpvLibrary* Open() {
   void* library = core::OpenLibrary({"libmpv.so.2", "libmpv.so.1", "libmpv.so"}, "libmpv");
   if (!library) return nullptr;
   static MpvLibrary mpv;
-  const bool complete = core::Resolve(library, "mpv_create", mpv.create) &&
-                        core::Resolve(library, "mpv_initialize", mpv.initialize) &&
-                        core::Resolve(library, "mpv_terminate_destroy", mpv.terminate_destroy) &&
-                        core::Resolve(library, "mpv_set_option_string", mpv.set_option_string) &&
-                        core::Resolve(library, "mpv_command_async", mpv.command_async) &&
-                        core::Resolve(library, "mpv_command_ret", mpv.command_ret) &&
-                        core::Resolve(library, "mpv_free_node_contents", mpv.free_node_contents) &&
-                        core::Resolve(library, "mpv_get_property", mpv.get_property) &&
-                        core::Resolve(library, "mpv_wait_event", mpv.wait_event) &&
-                        core::Resolve(library, "mpv_wakeup", mpv.wakeup) &&
-                        core::Resolve(library, "mpv_stream_cb_add_ro", mpv.stream_cb_add_ro);
+  const bool complete =
+      core::Resolve(library, "mpv_create", mpv.create) &&
+      core::Resolve(library, "mpv_initialize", mpv.initialize) &&
+      core::Resolve(library, "mpv_terminate_destroy", mpv.terminate_destroy) &&
+      core::Resolve(library, "mpv_set_option_string", mpv.set_option_string) &&
+      core::Resolve(library, "mpv_command_async", mpv.command_async) &&
+      core::Resolve(library, "mpv_command_ret", mpv.command_ret) &&
+      core::Resolve(library, "mpv_free_node_contents", mpv.free_node_contents) &&
+      core::Resolve(library, "mpv_get_property", mpv.get_property) &&
+      core::Resolve(library, "mpv_get_property_string", mpv.get_property_string) &&
+      core::Resolve(library, "mpv_set_property_string", mpv.set_property_string) &&
+      core::Resolve(library, "mpv_observe_property", mpv.observe_property) &&
+      core::Resolve(library, "mpv_free", mpv.free) &&
+      core::Resolve(library, "mpv_wait_event", mpv.wait_event) &&
+      core::Resolve(library, "mpv_wakeup", mpv.wakeup) &&
+      core::Resolve(library, "mpv_stream_cb_add_ro", mpv.stream_cb_add_ro);
   if (!complete) {
     std::fprintf(stderr, "sonaro: the libmpv found lacks a function the player needs\n");
     return nullptr;

@@ -17,6 +17,10 @@ struct MpvLibrary {
   decltype(&::mpv_command_ret) command_ret = nullptr;
   decltype(&::mpv_free_node_contents) free_node_contents = nullptr;
   decltype(&::mpv_get_property) get_property = nullptr;
+  decltype(&::mpv_get_property_string) get_property_string = nullptr;
+  decltype(&::mpv_set_property_string) set_property_string = nullptr;
+  decltype(&::mpv_observe_property) observe_property = nullptr;
+  decltype(&::mpv_free) free = nullptr;
   decltype(&::mpv_wait_event) wait_event = nullptr;
   decltype(&::mpv_wakeup) wakeup = nullptr;
   decltype(&::mpv_stream_cb_add_ro) stream_cb_add_ro = nullptr;

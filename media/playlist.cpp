@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <QUrl>
+#include <cctype>
+#include <map>
 #include <optional>
 
 #include "core/gbk.h"
@@ -302,23 +304,119 @@ Playlist ParseReference(const QString& text, const QUrl& address) {
   return playlist;
 }
 
+std::vector<QString> Lines(const QString& text) {
+  std::vector<QString> lines;
+  for (const QString& raw : text.split(QRegularExpression(QStringLiteral("[\r\n]+")))) {
+    const QString line = raw.trimmed();
+    if (!line.isEmpty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+// [playlist] with FileN=, TitleN=: entries in the order of N, whatever the order of the lines.
+Playlist ParsePls(const QString& text, const QUrl& base) {
+  std::map<uint, PlaylistEntry> numbered;
+  bool inPlaylist = false;
+  for (const QString& line : Lines(text)) {
+    if (line.startsWith(u'[')) {
+      inPlaylist = line.compare(u"[playlist]", Qt::CaseInsensitive) == 0;
+      continue;
+    }
+    const qsizetype equals = line.indexOf(u'=');
+    if (!inPlaylist || equals < 0) continue;
+    const QString key = line.left(equals).trimmed().toLower();
+    const QString value = line.mid(equals + 1).trimmed();
+    const bool isFile = key.startsWith(u"file"), isTitle = key.startsWith(u"title");
+    if (!isFile && !isTitle) continue;
+    bool ok = false;
+    const uint number = key.mid(isFile ? 4 : 5).toUInt(&ok);
+    if (!ok) continue;
+    if (!numbered.count(number) && numbered.size() >= kMaxPlaylistEntries) continue;
+    PlaylistEntry& entry = numbered[number];
+    if (isFile && entry.refs.empty()) AddRef(entry, Absolute(value, base));
+    if (isTitle) entry.title = value.left(256).toStdString();
+  }
+  Playlist playlist;
+  playlist.alternatives = true;
+  for (auto& [number, entry] : numbered) AddEntry(playlist, std::move(entry));
+  return playlist;
+}
+
+// M3U: one address a line; "#EXTINF:<length>[ attributes],<title>" names the next one. A line
+// "#EXT-X-…" makes it an HLS playlist, which is the media library's to read.
+Playlist ParseM3u(const QString& text, const QUrl& base) {
+  Playlist playlist;
+  playlist.alternatives = true;
+  QString title;
+  for (const QString& line : Lines(text)) {
+    if (line.startsWith(u"#EXT-X-", Qt::CaseInsensitive)) {
+      return Playlist{.entries = {}, .alternatives = false, .hls = true};
+    }
+    if (line.startsWith(u"#EXTINF:", Qt::CaseInsensitive)) {
+      const qsizetype comma = line.indexOf(u',');
+      title = comma < 0 ? QString() : line.mid(comma + 1).trimmed().left(256);
+      continue;
+    }
+    if (line.startsWith(u'#')) continue;
+    if (playlist.entries.size() >= kMaxPlaylistEntries) continue;  // still looking for HLS tags
+    PlaylistEntry entry;
+    AddRef(entry, Absolute(line, base));
+    entry.title = title.toStdString();
+    title.clear();
+    AddEntry(playlist, std::move(entry));
+  }
+  return playlist;
+}
+
 }  // namespace
 
-Sniffed SniffPlaylist(std::string_view head, bool complete) {
+bool IsPlaylistContentType(std::string_view contentType) {
+  std::string type;
+  for (char c : contentType.substr(0, contentType.find(';'))) {
+    if (!IsBlank(c)) type += LowerAscii(c);
+  }
+  for (std::string_view known :
+       {"audio/x-scpls", "audio/scpls", "application/pls+xml", "audio/x-mpegurl", "audio/mpegurl",
+        "application/x-mpegurl", "application/vnd.apple.mpegurl", "audio/x-mpequrl"}) {
+    if (type == known) return true;
+  }
+  return false;
+}
+
+Sniffed SniffPlaylist(std::string_view head, bool complete, std::string_view contentType) {
   const std::string ascii = AsciiView(head.substr(0, kSniffLimit));
   size_t start = 0;
   while (start < ascii.size() && IsBlank(ascii[start])) ++start;
   const std::string_view text = std::string_view(ascii).substr(start);
   const bool more = !complete && head.size() < kSniffLimit;
   if (text.empty()) return more ? Sniffed::NeedMore : Sniffed::Media;
-  if (StartsWithNoCase(text, "<asx") || StartsWithNoCase(text, "[reference]"))
-    return Sniffed::Playlist;
-  if (more && (CouldBecome(text, "<asx") || CouldBecome(text, "[reference]")))
-    return Sniffed::NeedMore;
+  for (std::string_view word : {"<asx", "[reference]", "[playlist]", "#extm3u"}) {
+    if (StartsWithNoCase(text, word)) return Sniffed::Playlist;
+  }
+  for (std::string_view word : {"<asx", "[reference]", "[playlist]", "#extm3u"}) {
+    if (more && CouldBecome(text, word)) return Sniffed::NeedMore;
+  }
   // An XML declaration or a comment may come first.
   if (text[0] == '<') {
     if (ContainsNoCase(text, "<asx")) return Sniffed::Playlist;
     return more ? Sniffed::NeedMore : Sniffed::Media;
+  }
+  // A plain M3U: its first line is an address. No stream starts with "scheme://".
+  const std::string_view line = text.substr(0, text.find_first_of("\r\n"));
+  size_t scheme = 0;
+  while (scheme < line.size() && std::isalpha(static_cast<unsigned char>(line[scheme]))) ++scheme;
+  const bool lineEnded = line.size() < text.size() || !more;
+  if (scheme > 0 && line.substr(scheme, 3) == "://" && line.size() > scheme + 3)
+    return lineEnded ? Sniffed::Playlist : Sniffed::NeedMore;
+  if (more && scheme == line.size() && !lineEnded) return Sniffed::NeedMore;  // "htt"
+  if (more && scheme > 0 && CouldBecome(line.substr(scheme), "://")) return Sniffed::NeedMore;
+  // A comment line first: a playlist when the server calls it one.
+  if (text[0] == '#' && IsPlaylistContentType(contentType)) {
+    for (char c : text) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x20 && !IsBlank(c)) return Sniffed::Media;
+    }
+    return lineEnded ? Sniffed::Playlist : Sniffed::NeedMore;
   }
   return Sniffed::Media;
 }
@@ -329,7 +427,9 @@ Playlist ParsePlaylist(std::string_view body, std::string_view baseAddress) {
                   QUrl::TolerantMode);
   const QString start = text.left(64).trimmed();
   if (start.startsWith(u"[reference]", Qt::CaseInsensitive)) return ParseReference(text, base);
-  return ParseAsx(text, base);
+  if (start.startsWith(u"[playlist]", Qt::CaseInsensitive)) return ParsePls(text, base);
+  if (start.startsWith(u'<')) return ParseAsx(text, base);
+  return ParseM3u(text, base);
 }
 
 }  // namespace sonaro::media

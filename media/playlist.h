@@ -1,5 +1,7 @@
 // Playlists that streaming servers hand out instead of the stream itself: ASX (XML-like,
-// written by hand, parsed leniently) and the "[Reference]" form. Pure text work, no Widgets.
+// written by hand, parsed leniently), the "[Reference]" form, PLS ("[playlist]", FileN=) and
+// M3U (plain or extended); an HLS playlist is recognised and left to the media library.
+// Pure text work, no Widgets.
 #pragma once
 
 #include <string>
@@ -11,21 +13,31 @@ namespace sonaro::media {
 // What the first bytes of a response are.
 enum class Sniffed {
   Media,     // anything that is not a playlist: handed to the player as it is
-  Playlist,  // an ASX or [Reference] playlist
+  Playlist,  // an ASX, [Reference], PLS or M3U playlist (HLS included)
   NeedMore,  // too few bytes to tell yet
 };
 
-// Looks at the first bytes of a body (whatever its Content-Type). complete: these are all the
-// bytes there will be, so NeedMore is never the answer.
-Sniffed SniffPlaylist(std::string_view head, bool complete);
+// Looks at the first bytes of a body. complete: these are all the bytes there will be, so
+// NeedMore is never the answer. The body decides; a playlist's Content-Type (contentType, as
+// the server sent it) only lets a text body that no other sign gives away count as one.
+Sniffed SniffPlaylist(std::string_view head, bool complete, std::string_view contentType = {});
+
+// Whether a Content-Type names a PLS or M3U playlist (parameters and case ignored).
+bool IsPlaylistContentType(std::string_view contentType);
 
 // One item of a playlist: addresses of the same media, tried in turn until one plays.
 struct PlaylistEntry {
   std::vector<std::string> refs;  // absolute, percent-encoded UTF-8 addresses
+  std::string title;              // UTF-8; what #EXTINF or TitleN= called it, if anything
 };
 
 struct Playlist {
   std::vector<PlaylistEntry> entries;  // played one after the other
+  // PLS and M3U list the same station's addresses: the first entry that plays is the station,
+  // the rest are not played after it.
+  bool alternatives = false;
+  // An HLS playlist (a line "#EXT-X-…"): no entries; the media library plays its address.
+  bool hls = false;
 };
 
 // Limits that keep a hostile playlist small.
@@ -39,7 +51,8 @@ inline constexpr size_t kMaxRefsPerEntry = 32;
 // names one) stays an ordinary address: whoever plays it finds out what it is. In the
 // [Reference] form all refs are one entry; an http ref there is a Windows Media server's
 // stream, so its mmsh:// form is tried before the address itself. Unparseable input gives
-// no entries.
+// no entries. PLS entries come in the order of their numbers, M3U entries in the order of their
+// lines; names in UTF-8 or GBK; comment lines and lines that give no address are skipped.
 Playlist ParsePlaylist(std::string_view body, std::string_view baseAddress);
 
 }  // namespace sonaro::media

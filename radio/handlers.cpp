@@ -1,5 +1,6 @@
 #include "radio/handlers.h"
 
+#include "radio/directory_tuning.h"
 #include "radio/player.h"
 #include "radio/stations.h"
 #include "ui/ids.h"
@@ -16,6 +17,10 @@ void OnStationSelected(const ui::Event&) {
   const Station* station = FindStation(text);
   if (!station) return;
   ui::SetText(ids::kMainWindow, ids::main::kStationBox, station->displayName);
+  if (StationsFromDirectory()) {
+    TuneFromDirectory(size_t(station - Stations().data()), *station);
+    return;
+  }
   if (PagePlayer* player = Player()) player->Play(station->address, station->displayName);
 }
 

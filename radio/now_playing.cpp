@@ -22,6 +22,7 @@ void NotePlay(const core::Text& address, const core::Text& displayName) {
   g_nowPlaying.displayName = displayName;
   g_nowPlaying.title.clear();
   g_nowPlaying.playing = true;
+  g_nowPlaying.state = StreamState::Connecting;
   ++g_nowPlaying.play;
   Changed();
 }
@@ -39,6 +40,27 @@ void NoteStreamTitle(const char* utf8Title) {
   if (title == g_nowPlaying.title) return;  // stations repeat their title in every block
   g_nowPlaying.title = title;
   Changed();
+}
+
+void NoteStreamState(int state) {
+  if (!g_nowPlaying.playing || state < 0 || state > int(StreamState::Failed)) return;
+  if (g_nowPlaying.state == StreamState(state)) return;
+  g_nowPlaying.state = StreamState(state);
+  if (g_nowPlaying.state != StreamState::Playing) g_nowPlaying.title.clear();
+  Changed();
+}
+
+core::Text StatusText(const NowPlaying& now) {
+  if (!now.playing) return {};
+  switch (now.state) {
+    case StreamState::Connecting:
+      return core::GbkFromUtf8("正在连接…");
+    case StreamState::Failed:
+      return core::GbkFromUtf8("无法播放");
+    case StreamState::Playing:
+      break;
+  }
+  return {};
 }
 
 }  // namespace sonaro::radio

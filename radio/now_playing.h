@@ -9,12 +9,16 @@
 
 namespace sonaro::radio {
 
+// What the stream is doing, as the media session reports it.
+enum class StreamState { Connecting, Playing, Failed };
+
 struct NowPlaying {
   core::Text address;      // the stream played last; empty before the first Play
   core::Text displayName;  // what the station box showed for it
   core::Text title;        // the title the stream sends, while it plays and sends one
   bool playing = false;    // from Play until Close
-  uint64_t play = 0;       // counts the Plays: tells one from the next
+  StreamState state = StreamState::Connecting;  // while playing: does sound come?
+  uint64_t play = 0;                            // counts the Plays: tells one from the next
 };
 
 const NowPlaying& CurrentlyPlaying();
@@ -27,5 +31,10 @@ void NotePlay(const core::Text& address, const core::Text& displayName);
 void NoteStopped();
 // The stream's handler for the titles it sends (UTF-8); taken only while something plays.
 void NoteStreamTitle(const char* utf8Title);
+// The stream's handler for its state (0 connecting, 1 playing, 2 failed); taken only while
+// something plays.
+void NoteStreamState(int state);
+// What the Main window's status box says for the state: 正在连接…, nothing, 无法播放 (GBK).
+core::Text StatusText(const NowPlaying& now);
 
 }  // namespace sonaro::radio

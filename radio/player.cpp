@@ -12,9 +12,12 @@
 #include "assets/assets.h"
 #include "browser/browser_control.h"
 #include "core/files.h"
+#include "radio/directory_tuning.h"
 #include "radio/now_playing.h"
 #include "radio/page_template.h"
 #include "ui/facilities.h"
+#include "ui/ids.h"
+#include "ui/window_system.h"
 
 namespace sonaro::radio {
 
@@ -138,20 +141,38 @@ void PagePlayer::Play(const core::Text& address, const core::Text& displayName) 
   browser_.Create(pagePath_, left_, top_, width_, height_, {}, {}, parent_.data());
   browser::InstallRightClickFilter(browser_.GetHandle());
   NotePlay(address, displayName);
+  ShowStreamState();
 }
 
 void PagePlayer::Close() {
   browser_.Close();
   NoteStopped();
+  ShowStreamState();
 }
+
+void ShowStreamState() {
+  ui::SetText(ids::kMainWindow, ids::main::kStatusBox, StatusText(CurrentlyPlaying()));
+}
+
+namespace {
+
+void OnStreamState(int state) {
+  NoteStreamState(state);
+  ShowStreamState();
+  if (CurrentlyPlaying().state == StreamState::Failed) DirectoryStationFailed();
+}
+
+}  // namespace
 
 void ConstructPlayer() {
   if (!g_player) g_player = std::make_unique<PagePlayer>();
   browser::SetStreamTitleHandler(&NoteStreamTitle);
+  browser::SetStreamStateHandler(&OnStreamState);
 }
 
 void DestroyPlayer() {
   browser::SetStreamTitleHandler(nullptr);
+  browser::SetStreamStateHandler(nullptr);
   g_player.reset();
 }
 

@@ -61,6 +61,9 @@ class PagePlayer {
 
 // The program-wide player: made with the program-wide objects, destroyed at clean-up.
 void ConstructPlayer();
+// The Main window's status box says what the stream does: 正在连接…, nothing once sound comes,
+// 无法播放 when nothing of it plays.
+void ShowStreamState();
 void DestroyPlayer();
 // Null outside that span.
 PagePlayer* Player();

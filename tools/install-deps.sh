@@ -12,6 +12,8 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   # media, network, XML, sound
   libmpv-dev libcurl4-openssl-dev libpugixml-dev libpulse-dev
+  # station names in traditional and simplified characters alike (the station directory)
+  libopencc-dev
   # service host
   libboost1.81-dev libsqlite3-dev libssl-dev libpq-dev
   # the private database server the host's PostgreSQL tests start (never the system's own)
@@ -37,6 +39,8 @@ PACKAGES=(
   mpv goodvibes
   # the feed benchmark's load generator and reference server (its CI smoke run needs them)
   wrk nginx
+  # live stations as they broadcast today: ffmpeg's HLS muxer and an Icecast server
+  ffmpeg icecast2
 )
 
 missing=()

@@ -8,6 +8,15 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:?usage: package-test.sh BUILD_FOLDER}" && pwd)"
 [[ $(id -u) -eq 0 ]] || { echo "package-test: needs root (apt-get install)"; exit 1; }
 
+# The package's program takes its stations from the public directory: the build is made so for
+# the packages and given back its own kind of stations afterwards (only the program's main()
+# differs, so either way round is a link).
+stations="$(sed -n 's/^SONARO_STATIONS:STRING=//p' "$build/CMakeCache.txt")"
+restore() { cmake -S "$root" -B "$build" -DSONARO_STATIONS="${stations:-demo}" >/dev/null &&
+            cmake --build "$build" >/dev/null; }
+trap restore EXIT
+cmake -S "$root" -B "$build" -DSONARO_STATIONS=directory -DSONARO_DIRECTORY_URL= >/dev/null
+cmake --build "$build"
 cd "$build"
 rm -f ./*.deb
 cpack -G DEB
@@ -35,16 +44,19 @@ dpkg-deb --field "${player[0]}" Depends | grep -q 'libqt6webenginecore6' ||
   { echo "FAIL: the player's dependencies miss the browser engine's libraries"; exit 1; }
 
 export DEBIAN_FRONTEND=noninteractive
-trap 'apt-get remove -y -qq sonaro >/dev/null 2>&1 || true' EXIT
-apt-get install -y -qq "./${player[0]}"
+# A service that a package's installation starts is the system's, not a leftover of the tests
+# (tools/check-leftovers.sh).
+apt_install() { env -u SONARO_TEST_RUN apt-get install -y -qq "$@"; }
+trap 'apt-get remove -y -qq sonaro >/dev/null 2>&1 || true; restore' EXIT
+apt_install "./${player[0]}"
 [[ -x /usr/bin/sonaro && -f "$engine" ]] || { echo "FAIL: the package did not install"; exit 1; }
 SONARO_EXPECT_ENGINE="$engine" bash "$root/tests/app/start_and_quit.sh" /usr/bin/sonaro
 apt-get remove -y -qq sonaro
 [[ ! -e /usr/bin/sonaro && ! -e "$engine" ]] || { echo "FAIL: removing left files behind"; exit 1; }
 
 # The host's package: its programs run and its service unit passes systemd's checks.
-trap 'apt-get remove -y -qq sonaro-host >/dev/null 2>&1 || true' EXIT
-apt-get install -y -qq "./${host[0]}"
+trap 'apt-get remove -y -qq sonaro-host >/dev/null 2>&1 || true; restore' EXIT
+apt_install "./${host[0]}"
 /usr/bin/sonaro-host --version
 verdict="$(systemd-analyze verify /usr/lib/systemd/system/sonaro-host.service 2>&1)" ||
   { echo "$verdict"; echo "FAIL: systemd refuses the unit"; exit 1; }
@@ -53,4 +65,5 @@ if grep -q 'sonaro-host.service' <<<"$verdict"; then
 fi
 apt-get remove -y -qq sonaro-host
 trap - EXIT
+restore
 echo "the packages install, run and go"

@@ -20,10 +20,14 @@ from stall_probe import FEED, UPDATE_PAGE, Probe, ServiceHost  # noqa: E402
 SETTLE = 3.0        # s after the Main window shows: the browser engine's start is past
 PROBED = 25.0       # s of probing: the board ticks at about 10 s and 20 s after start
 UPDATE_AT = 8.0     # s into the probing: 检查更新 from the menu
-WORST = 100.0       # ms, the longest an accessibility round trip may take
-# s from 退出 to the program's end, and for a second start; a hanging fetch alone could take 60.
-# Sanitized builds start and end several times slower.
-EXIT_WITHIN = 15.0 if os.environ.get('SONARO_SANITIZED') else 3.0
+# Sanitized builds start, answer and end several times slower.
+SANITIZED = bool(os.environ.get('SONARO_SANITIZED'))
+# ms: a round trip this long is a frozen GUI, not a slow machine. How quick the GUI is, is
+# measured by bench/gui_stall.py; here the figures are only printed.
+FROZEN = 10000.0 if SANITIZED else 2000.0
+# s from 退出 to the program's end, and for a second start: well below the 60 s that a hanging
+# fetch alone could take, well above a slow start.
+EXIT_WITHIN = 30.0 if SANITIZED else 10.0
 
 
 def responsive(program, host, started):
@@ -43,11 +47,8 @@ def responsive(program, host, started):
     finally:
         worst = probe.stop()
     probe.report()
-    if os.environ.get('SONARO_SANITIZED'):
-        log('sanitized build: worst round trip %.1f ms, not held to %d ms' % (worst, WORST))
-    else:
-        check(worst < WORST and not probe.errors, 'every accessibility round trip was answered '
-              'within %d ms (worst %.1f)' % (WORST, worst))
+    check(worst < FROZEN and not probe.errors, 'the GUI answered every accessibility round trip '
+          'while the host hung, none frozen for %.0f s (worst %.1f ms)' % (FROZEN / 1000, worst))
     check(FEED in host.paths(), 'the board asked the host for its feed (a tick ran)')
     check(UPDATE_PAGE in host.paths(), 'the update check asked the host for %s' % UPDATE_PAGE)
     check('update' in shown(pid), 'the Update window stays while the page does not come')

@@ -380,13 +380,15 @@ TEST_F(HostTest, BodiesOverTheLimitAreRefused) {
                     "application/x-www-form-urlencoded\r\nContent-Length: 10000000000\r\n\r\nne");
   EXPECT_EQ(answer.status, 413);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-  // A negative length is no length: refused at once.
+  // A negative length is no length: refused at once, not after the 10 s request deadline.
   start = std::chrono::steady_clock::now();
   answer = Exchange(served.port(),
                     "POST /gg/diangatai1/index.asp HTTP/1.1\r\nHost: x\r\nContent-Type: "
                     "application/x-www-form-urlencoded\r\nContent-Length: -1\r\n\r\nne");
   EXPECT_EQ(answer.status, 400);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  const auto refused_after = std::chrono::steady_clock::now() - start;
+  PrintTook("a negative length refused after", refused_after);
+  EXPECT_LT(refused_after, kHang);
   EXPECT_EQ(FeedCount(served.port()), 0);
 }
 
@@ -754,9 +756,11 @@ TEST_F(HostTest, IdleAndTricklingFloodsDoNotDelayOtherClients) {
   }
   flooding = false;
   trickle.join();
-  EXPECT_LT(slowest, 1s);
-  // The idle address's connections past its limit were turned away at once.
-  EXPECT_EQ(ParseAnswer(idle.back()->ReadAll(1s)).status, 503);
+  PrintTook("the slowest feed answer under the flood", slowest);
+  EXPECT_LT(slowest, kHang);
+  // The idle address's connections past its limit were turned away at once, not held until the
+  // 10 s request deadline.
+  EXPECT_EQ(ParseAnswer(idle.back()->ReadAll(kHang)).status, 503);
 }
 
 // A file system of its own on a loop device, which the test can freeze: needs root.
@@ -815,11 +819,13 @@ TEST_F(HostTest, FeedIsServedWhileTheDatabaseDiskIsStalled) {
       std::this_thread::sleep_for(10ms);
     }
     std::this_thread::sleep_for(500ms);
+    // Waiting for the frozen disk would never end.
     for (int i = 0; i < 5; ++i) {
       auto [answer, took] = TimedFeed(served.port(), "127.0.0.5");
       EXPECT_EQ(answer.status, 200);
       EXPECT_EQ(FeedCountIn(answer.body), 1);
-      EXPECT_LT(took, 1s);
+      PrintTook("the feed answered with the disk frozen after", took);
+      EXPECT_LT(took, kHang);
     }
     EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 503), 8);
 

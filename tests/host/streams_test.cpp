@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <numbers>
 #include <set>
@@ -419,11 +420,13 @@ TEST_F(StreamsServer, RefusesWhatIsNoStation) {
 
 TEST_F(StreamsServer, SendsLiveAudioAtItsOwnPaceNotAsFastAsItCan) {
   const auto start = std::chrono::steady_clock::now();
-  const auto reply = Fetch(port_, "GET /voice HTTP/1.0\r\n\r\n", 1 << 24, 1500ms);
+  const auto reply = Fetch(port_, "GET /voice HTTP/1.0\r\n\r\n", 1 << 24, 3s);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  // A lead of 1.5 s, then real time; a generous margin for a busy machine.
+  // A lead of 1.5 s, then real time. As fast as it can would be minutes of audio; a busy machine
+  // gets less, never more.
   const double audioSeconds = double(reply.body.size()) / (2.0 * kSampleRate);
+  std::printf("%.2f s of audio in %.2f s\n", audioSeconds, seconds);
   EXPECT_GT(audioSeconds, 1.0);
   EXPECT_LT(audioSeconds, seconds + 3.0);
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -173,6 +174,12 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+void PrintTook(std::string_view what, std::chrono::steady_clock::duration took) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(took).count();
+  std::printf("%.*s: %lld ms\n", static_cast<int>(what.size()), what.data(),
+              static_cast<long long>(ms));
 }
 
 HostOptions TestOptions(const std::filesystem::path& data_dir) {

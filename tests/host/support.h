@@ -90,6 +90,11 @@ class TempDir {
 // Options for a test host: loopback, a free port, the given data folder, limits as shipped.
 HostOptions TestOptions(const std::filesystem::path& data_dir);
 
+// An answer later than this is a hang, not a slow machine: the tests bound only hangs, and print
+// what they measured. How quick the host is under load is bench/host_feed.sh's to measure.
+inline constexpr auto kHang = 4s;
+void PrintTook(std::string_view what, std::chrono::steady_clock::duration took);
+
 // A Host serving on its own thread until the object goes.
 class ServedHost {
  public:

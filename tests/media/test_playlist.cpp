@@ -135,4 +135,88 @@ TEST(Reference, AllRefsAreOneEntryAndHttpIsTriedAsMmshFirst) {
   EXPECT_TRUE(Parse("[Reference]\r\nNote=nothing\r\n").empty());
 }
 
+TEST(Sniff, PlsAndM3uByTheirBodyTheContentTypeOnlyForOtherText) {
+  struct Case {
+    std::string head;
+    bool complete;
+    std::string type;
+    Sniffed expected;
+  };
+  const Case cases[] = {
+      {"[playlist]\nFile1=http://a/", false, "", Sniffed::Playlist},
+      {"[PlayList]", false, "text/html", Sniffed::Playlist},
+      {"[play", false, "", Sniffed::NeedMore},
+      {"#EXTM3U\n#EXT-X-VERSION:3\n", false, "", Sniffed::Playlist},
+      {"\xEF\xBB\xBF#extm3u", false, "", Sniffed::Playlist},
+      {"#EXTM", false, "", Sniffed::NeedMore},
+      {"http://radio.test/live.mp3\r\n", false, "text/plain", Sniffed::Playlist},
+      {"https://radio.test/live", true, "", Sniffed::Playlist},
+      {"http://radio.test/li", false, "", Sniffed::NeedMore},
+      {"htt", false, "", Sniffed::NeedMore},
+      {"http:", false, "", Sniffed::NeedMore},
+      // A comment first is recognised only when the server calls it a playlist.
+      {"# my stations\nhttp://a/\n", false, "audio/x-mpegurl; charset=utf-8", Sniffed::Playlist},
+      {"# my stations\nhttp://a/\n", false, "audio/mpeg", Sniffed::Media},
+      {"# my sta", false, "Audio/X-SCPLS", Sniffed::NeedMore},
+      // Streams stay streams, whatever they are called.
+      {"\xFF\xFB\x90\x64", false, "audio/x-mpegurl", Sniffed::Media},
+      {"ID3\x04\x01", false, "application/vnd.apple.mpegurl", Sniffed::Media},
+      {"OggS\x01\x02", false, "", Sniffed::Media},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SniffPlaylist(c.head, c.complete, c.type), c.expected) << c.head << " / " << c.type;
+  }
+}
+
+TEST(PlsAndM3u, EntriesTitlesAndRelativeAddresses) {
+  struct Case {
+    std::string body;
+    Refs refs;
+    std::vector<std::string> titles;
+  };
+  const std::string gbkName = core::GbkFromUtf8("中国之声");
+  const Case cases[] = {
+      // PLS: by number, not by line order; other sections and keys ignored; relative resolved.
+      {"[playlist]\nNumberOfEntries=3\nFile2=http://b/\nTitle2=B\nFile1=live.mp3\n"
+       "Title1=A\nLength1=-1\n[other]\nFile3=http://ignored/\nVersion=2\n",
+       {{"http://radio.test/a/live.mp3"}, {"http://b/"}},
+       {"A", "B"}},
+      {"[playlist]\r\nFile1=http://h/1\r\nTitle1=" + gbkName + "\r\n",
+       {{"http://h/1"}},
+       {"中国之声"}},
+      // Extended M3U: #EXTINF names the next address, comments skipped, UTF-8 names.
+      {"#EXTM3U\n#EXTINF:-1 tvg-id=\"x\",中国之声\nhttp://h/cnr1\n# note\n\n/abs/2\n",
+       {{"http://h/cnr1"}, {"http://radio.test/abs/2"}},
+       {"中国之声", ""}},
+      // Plain M3U, GBK title ignored as there is none; CRLF; a line that names nothing.
+      {"http://h/1\r\nmms://h/2\r\n", {{"http://h/1"}, {"mms://h/2"}}, {"", ""}},
+  };
+  for (const Case& c : cases) {
+    const Playlist playlist = ParsePlaylist(c.body, "http://radio.test/a/list.pls");
+    EXPECT_TRUE(playlist.alternatives) << c.body;
+    EXPECT_FALSE(playlist.hls) << c.body;
+    EXPECT_EQ(RefsOf(playlist), c.refs) << c.body;
+    std::vector<std::string> titles;
+    for (const PlaylistEntry& entry : playlist.entries) titles.push_back(entry.title);
+    EXPECT_EQ(titles, c.titles) << c.body;
+  }
+}
+
+TEST(PlsAndM3u, HlsIsLeftToTheMediaLibraryAndHostileListsStaySmall) {
+  for (const std::string body : {"#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\nseg0.ts\n",
+                                 "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=64000\nlow/index.m3u8\n",
+                                 "#EXTM3U\nfile:///etc/passwd\n#EXT-X-ENDLIST\n"}) {
+    const Playlist playlist = ParsePlaylist(body, "https://radio.test/live.m3u8");
+    EXPECT_TRUE(playlist.hls) << body;
+    EXPECT_TRUE(playlist.entries.empty()) << body;
+  }
+  std::string many = "#EXTM3U\n";
+  for (int i = 0; i < 3000; ++i) many += "http://h/" + std::to_string(i) + "\n";
+  EXPECT_EQ(ParsePlaylist(many, "").entries.size(), kMaxPlaylistEntries);
+  std::string pls = "[playlist]\n";
+  for (int i = 0; i < 3000; ++i) pls += "File" + std::to_string(i) + "=http://h/\n";
+  EXPECT_EQ(ParsePlaylist(pls, "").entries.size(), kMaxPlaylistEntries);
+  EXPECT_TRUE(Parse("[playlist]\nFileX=http://a/\nFile1=\n").empty());
+}
+
 }  // namespace

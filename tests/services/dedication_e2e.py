@@ -289,7 +289,8 @@ def fill_request_form(ded, values):
             xdotool('type', '--delay', '40', values[field])
             if wait_until(lambda: text_of(node) == values[field], 1.5):
                 break
-        check(text_of(node) == values[field], 'box for %s holds %r' % (field, values[field]))
+        check(wait_until(lambda: text_of(node) == values[field], 5),
+              'box for %s holds %r' % (field, values[field]))
     click(ox + FORM_OK[0], oy + FORM_OK[1])
     return ox, oy
 

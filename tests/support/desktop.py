@@ -403,6 +403,15 @@ class Program:
         extents = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         return extents.width == 136 and extents.height == 32
 
+    def find_text_box(self, width, height):
+        """A text box of the program by its size (the Main window's are told apart by it)."""
+        def is_box(node):
+            if node.getRole() != pyatspi.ROLE_TEXT:
+                return False
+            extents = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            return extents.width == width and extents.height == height
+        return self._wait_for(is_box)
+
     def station_text(self):
         text = self.station_box.queryText()
         return text.getText(0, text.characterCount)

@@ -1,16 +1,20 @@
 # Sourced by end-to-end scripts: a private virtual X server and a PulseAudio daemon with a null
 # sink, each in a private runtime folder, torn down on exit.
 #   source tests/support/headless.sh; headless_start
-# Exports DISPLAY, HOME, XDG_RUNTIME_DIR, PULSE_SERVER and HEADLESS_DIR.
+# Exports DISPLAY, HOME, XDG_RUNTIME_DIR, PULSE_SERVER and HEADLESS_DIR. Whatever the script
+# starts afterwards ends with it too (tests/support/processes.sh).
+source "$(dirname "${BASH_SOURCE[0]}")/processes.sh"
 
 headless_stop() {
   [[ -n "${HEADLESS_PULSE:-}" ]] && HOME="$HEADLESS_DIR" XDG_RUNTIME_DIR="$HEADLESS_DIR" \
     pulseaudio --kill >/dev/null 2>&1 || true
   [[ -n "${HEADLESS_XVFB_PID:-}" ]] && kill "$HEADLESS_XVFB_PID" 2>/dev/null || true
+  end_started_processes
   [[ -n "${HEADLESS_DIR:-}" ]] && rm -rf "$HEADLESS_DIR"
 }
 
 headless_start() {
+  tag_started_processes
   HEADLESS_DIR="$(mktemp -d /tmp/sonaro-headless-XXXXXX)"
   chmod 700 "$HEADLESS_DIR"
   trap headless_stop EXIT

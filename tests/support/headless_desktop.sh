@@ -5,20 +5,28 @@
 #   headless_desktop.sh [--wm] <driver.py> <program> [driver arguments...]
 # The driver gets --program <program> --work <private folder> and the arguments. With --wm the
 # desktop has a window manager (openbox), which keeps minimised windows iconic.
+# Everything started here ends with the desktop, the driver's programs and the buses' services
+# too, however the script ends (tests/support/processes.sh).
 set -euo pipefail
+source "$(dirname "$0")/processes.sh"
+tag_started_processes
 wm=0
 [[ "$1" == --wm ]] && { wm=1; shift; }
 driver="$1"; program="$2"; shift 2
 work="$(mktemp -d /tmp/sonaro-desktop-XXXXXX)"
 pids=()
+driver_pid=""
 cleanup() {
+  # The driver and its programs first, while their desktop is still there.
+  # shellcheck disable=SC2046
+  [[ -n "$driver_pid" ]] && end_processes $(processes_below "$driver_pid") "$driver_pid"
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
   HOME="$work" XDG_RUNTIME_DIR="$work/run" pulseaudio --kill 2>/dev/null || true
   [[ -n "${DBUS_SESSION_BUS_PID:-}" ]] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null || true
+  end_started_processes
   rm -rf "$work"
 }
 trap cleanup EXIT
-trap "exit 143" TERM INT  # a timeout still cleans up
 
 mkdir -p "$work/run" && chmod 700 "$work/run"
 export HOME="$work" XDG_RUNTIME_DIR="$work/run"
@@ -63,4 +71,7 @@ pactl set-default-sink nullsink
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" QTWEBENGINE_DISABLE_SANDBOX=1
 export NO_AT_BRIDGE=0
-/usr/bin/python3 "$driver" --program "$program" --work "$work" "$@"
+# Waited for rather than run in the foreground: a TERM or an INT then ends the desktop at once.
+/usr/bin/python3 "$driver" --program "$program" --work "$work" "$@" &
+driver_pid=$!
+wait "$driver_pid"

@@ -160,12 +160,16 @@ class Probe:
     def worst(self):
         return max(ms for _, ms, _ in self.trips)
 
-    def report(self, top=3):
-        """Logs the count, the median and the slowest round trips with when they began."""
+    def percentile(self, fraction):
         times = sorted(ms for _, ms, _ in self.trips)
-        log('%d round trips over %.1f s, median %.2f ms, worst %.1f ms'
-            % (len(times), self.trips[-1][0] - self.trips[0][0], times[len(times) // 2],
-               times[-1]))
+        return times[min(len(times) - 1, int(len(times) * fraction))]
+
+    def report(self, top=3):
+        """Logs the count, the median, the 99th percentile and the slowest round trips with when
+        they began."""
+        log('%d round trips over %.1f s, median %.2f ms, 99th percentile %.1f ms, worst %.1f ms'
+            % (len(self.trips), self.trips[-1][0] - self.trips[0][0], self.percentile(0.5),
+               self.percentile(0.99), self.worst()))
         for at, ms, what in sorted(self.trips, key=lambda t: -t[1])[:top]:
             log('  %.1f ms (%s) at %.2f s after start' % (ms, what, at))
         for error in self.errors[:3]:
