@@ -119,6 +119,14 @@ WindowSpec MainWindow() {
                          .disabled = true,
                          .text = "菜单",
                          .menuLevel = 0},
+                        // Before the five: a tray whose left click opens this menu (GNOME's
+                        // AppIndicator) has no other way back to the window.
+                        {.unitId = kMenuShow,
+                         .kind = Kind::MenuItem,
+                         .name = "显示主窗口",
+                         .text = "显示主窗口",
+                         .menuLevel = 1,
+                         .bindings = {SONARO_BIND(ui::kEventClicked, OnMenuShow)}},
                         {.unitId = kMenuAbout,
                          .kind = Kind::MenuItem,
                          .name = "关于Nocturo",

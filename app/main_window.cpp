@@ -148,6 +148,8 @@ void OnClose(const ui::Event&) {
   ui::DestroyWindowLater(ui::FindWindow(ids::kMainWindow));
 }
 
+void OnMenuShow(const ui::Event&) { RestoreMainWindow(); }
+
 void OnMenuAbout(const ui::Event&) {
   ui::MessageBox(core::GbkFromUtf8("累了以后在写吧！"), ui::kMbOk, core::GbkFromUtf8("Varrowen"));
 }

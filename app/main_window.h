@@ -15,6 +15,8 @@ void OnMinimise(const ui::Event& event);        // zuixiao
 void OnMaximise(const ui::Event& event);        // zuida: does nothing
 void OnClose(const ui::Event& event);           // 关闭按钮
 
+// What a left click on the tray icon does: the Main window back, raised.
+void OnMenuShow(const ui::Event& event);
 void OnMenuAbout(const ui::Event& event);
 void OnMenuSuggest(const ui::Event& event);  // does nothing
 void OnMenuCheckUpdate(const ui::Event& event);

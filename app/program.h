@@ -38,6 +38,9 @@ struct ProgramState {
   void (*trayCallback)(int mouseMessage) = nullptr;
   // Minimised to the taskbar for want of a tray; its restore re-creates the animation.
   bool minimisedToTaskbar = false;
+  // When the tray that the Main window was hidden in went away (0: it was not hidden in one).
+  // A tray back soon after (a screen unlock) takes the window back in.
+  qint64 trayLostAtMs = 0;
 };
 
 // The program-wide state; valid between phase 1 of start-up and the clean-up.

@@ -1,16 +1,25 @@
 #include "app/tray.h"
 
+#include <xcb/xcb.h>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMetaMethod>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWindow>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "app/main_window.h"
@@ -60,6 +69,68 @@ class TrayHostWatcher : public QObject {
   void Changed() { QMetaObject::invokeMethod(this, &TrayHostChanged, Qt::QueuedConnection); }
 };
 
+// The balloon as a desktop notification of normal urgency (GNOME pops up none for Qt's
+// low-urgency ones), with the program's icon and launcher entry, each replacing the one before.
+// fallback runs when no notification server answers.
+class DesktopNotifier : public QObject {
+ public:
+  void Send(const QString& title, const QString& body, std::function<void()> fallback) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+      fallback();
+      return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue<uchar>(1)},
+                            {QStringLiteral("desktop-entry"), kDesktopEntry}};
+    call << QStringLiteral("Sonaro") << lastId_ << kDesktopEntry << title << body << QStringList()
+         << hints << int(-1);
+    // Not waited for: the GUI thread goes on while the server answers.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, fallback = std::move(fallback)](QDBusPendingCallWatcher* done) {
+              const QDBusPendingReply<uint> reply = *done;
+              if (reply.isError()) {
+                fallback();
+              } else {
+                lastId_ = reply.value();
+              }
+              done->deleteLater();
+            });
+  }
+
+ private:
+  static inline const QString kDesktopEntry = QStringLiteral("org.sonaro.Sonaro");
+  uint lastId_ = 0;
+};
+
+// Asks the window manager to minimise a mapped window (ICCCM's WM_CHANGE_STATE to IconicState).
+// X11 only; elsewhere nothing happens.
+void IconifyMapped(QWindow* window) {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+  if (!connection) return;
+  static constexpr char kName[] = "WM_CHANGE_STATE";
+  xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
+  if (!atom) return;
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = xcb_window_t(window->winId());
+  event.type = atom->atom;
+  event.data.data32[0] = 3;  // IconicState
+  std::free(atom);
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+  xcb_send_event(connection, 0, root,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&event));
+  xcb_flush(connection);
+}
+
 class SystemTrayShell final : public TrayShell {
  public:
   bool Available() override { return QSystemTrayIcon::isSystemTrayAvailable(); }
@@ -101,7 +172,12 @@ class SystemTrayShell final : public TrayShell {
     if (record.flags & kTrayFlagInfo) {
       const auto icon = record.infoFlags == kBalloonInfoIcon ? QSystemTrayIcon::Information
                                                              : QSystemTrayIcon::NoIcon;
-      icon_->showMessage(core::FromGbk(record.infoTitle), core::FromGbk(record.info), icon);
+      const QString title = core::FromGbk(record.infoTitle), text = core::FromGbk(record.info);
+      if (!notifier_) notifier_ = new DesktopNotifier;
+      notifier_->Send(title, text,
+                      [icon = QPointer<QSystemTrayIcon>(icon_.get()), title, text, kind = icon] {
+                        if (icon) icon->showMessage(title, text, kind);
+                      });
     }
   }
   void Delete(const TrayRecord&) override { icon_.reset(); }
@@ -109,6 +185,7 @@ class SystemTrayShell final : public TrayShell {
  private:
   std::unique_ptr<QSystemTrayIcon> icon_;
   QPointer<TrayHostWatcher> watcher_;
+  DesktopNotifier* notifier_ = nullptr;  // program-long
 };
 
 TrayShell* g_testShell = nullptr;
@@ -124,6 +201,14 @@ void PopUpMenu() {
   if (QMenu* menu = ui::FindMenu(ids::kMainWindow, ids::main::kMenu)) menu->popup(QCursor::pos());
 }
 
+constexpr qint64 kTrayBackWithinMs = 10'000;  // a screen lock and unlock, not a new session
+constexpr qint64 kMinimisingMs = 2'000;       // the window manager minimises a mapped window
+
+bool JustLostTray() {
+  return State().trayLostAtMs != 0 &&
+         QDateTime::currentMSecsSinceEpoch() - State().trayLostAtMs < kMinimisingMs;
+}
+
 bool TrayProc(QWidget* window, QEvent* event) {
   const ui::WndProc previous = State().savedWindowProc;
   // Where no tray shows the icon, the menu lives on the Main window itself.
@@ -131,9 +216,10 @@ bool TrayProc(QWidget* window, QEvent* event) {
     PopUpMenu();
     return true;
   }
-  // Back from the taskbar: as a click on the icon brings it back, with its animation.
+  // Back from the taskbar: as a click on the icon brings it back, with its animation. (Not the
+  // moment a window that lost its tray is mapped and then minimised by the window manager.)
   if (event->type() == QEvent::WindowStateChange && State().minimisedToTaskbar &&
-      !(window->windowState() & Qt::WindowMinimized)) {
+      !(window->windowState() & Qt::WindowMinimized) && !JustLostTray()) {
     State().minimisedToTaskbar = false;
     RecreateMainAnimation();
   }
@@ -239,6 +325,12 @@ void TrayHandler(int mouseMessage) {
     case kTrayLeftDown:
       // Only the Main window comes back; the panel and the board wait for their buttons.
       ui::SetProperty(ids::kMainWindow, ids::kMainWindowUnit, ui::prop::kVisible, true);
+      // One that a lost tray had minimised was taken back into the tray as it was: shown from
+      // there, it comes back normal. (Clearing the state while it was hidden would map it.)
+      if (QWidget* window = ui::FindWindow(ids::kMainWindow);
+          window && (window->windowState() & Qt::WindowMinimized)) {
+        window->showNormal();
+      }
       RecreateMainAnimation();
       break;
     case kTrayRightDown:
@@ -262,20 +354,49 @@ namespace {
 void MinimiseToTaskbar(QWidget* mainWindow) {
   State().minimisedToTaskbar = true;
   mainWindow->showMinimized();
+  // A window that was mapped before is mapped again as it was, shown: the hint to start
+  // minimised counts only for a first map. So once it is mapped, it is minimised as a user
+  // would, through the window manager.
+  for (int delay : {100, 500, 1500}) {
+    QTimer::singleShot(delay, mainWindow, [window = QPointer<QWidget>(mainWindow)] {
+      if (!window || !JustLostTray() || !window->isVisible() ||
+          (window->windowState() & Qt::WindowMinimized)) {
+        return;
+      }
+      if (QWindow* handle = window->windowHandle()) IconifyMapped(handle);
+    });
+  }
 }
 
 }  // namespace
 
 void TrayHostChanged() {
   QWidget* window = State().trayWindow;
-  if (TrayInstalled() && window && !window->isVisible() && !TrayAvailable()) {
+  if (!TrayInstalled() || !window) return;
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  if (!window->isVisible() && !TrayAvailable()) {
+    State().trayLostAtMs = now;
     MinimiseToTaskbar(window);
+    return;
+  }
+  // Back soon after it went, with the window still minimised where it had put it: into the
+  // tray again, as it was.
+  if (TrayAvailable() && State().trayLostAtMs != 0 &&
+      now - State().trayLostAtMs <= kTrayBackWithinMs && window->isVisible() &&
+      (window->windowState() & Qt::WindowMinimized)) {
+    State().trayLostAtMs = 0;
+    State().minimisedToTaskbar = false;
+    window->hide();  // still minimised for Qt: TrayHandler shows it normal again
+    TrayRecord again = Record();
+    again.flags |= kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip;
+    Shell().Add(again, window);
   }
 }
 
 void RestoreMainWindow() {
   QWidget* window = ui::FindWindow(ids::kMainWindow);
   if (!window) return;
+  State().trayLostAtMs = 0;  // the user's own restore, not the window manager's doing
   if (State().minimisedToTaskbar) {
     window->showNormal();  // its state change brings the animation back
   } else {

@@ -9,7 +9,7 @@ PACKAGES=(
   # Qt 6
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6webenginecore6-bin qt6-webchannel-dev libqt6svg6 qt6-image-formats-plugins
-  libgl-dev libxkbcommon-dev
+  libgl-dev libxkbcommon-dev libxcb1-dev
   # media, network, XML, sound
   libmpv-dev libcurl4-openssl-dev libpugixml-dev libpulse-dev
   # station names in traditional and simplified characters alike (the station directory)

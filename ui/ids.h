@@ -31,6 +31,7 @@ inline constexpr uint32_t kCloseButton = 0x16010104;  // 关闭按钮
 inline constexpr uint32_t kStationBox = 0x160100DE;   // diantaim
 inline constexpr uint32_t kStatusBox = 0x160100CF;    // 状态
 inline constexpr uint32_t kMenu = 0x2601012F;         // 菜单, hidden top-level item
+inline constexpr uint32_t kMenuShow = 0x26010134;     // 显示主窗口: the trays' way back
 inline constexpr uint32_t kMenuAbout = 0x26010130;
 inline constexpr uint32_t kMenuSuggest = 0x26010131;
 inline constexpr uint32_t kMenuUpdate = 0x26010403;

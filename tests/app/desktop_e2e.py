@@ -8,13 +8,14 @@ no StatusNotifierWatcher). The accessibility probe runs on a thread of its own w
 pointer and the keyboard act; windows are read from X.
 """
 import os
+import re
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
 from desktop import (MINIMISE, check, choose_from_body_menu, click_in_main, iconic,  # noqa: E402
-                     log, run_driver, shown, wait_until, window_id, xdotool)
+                     log, run, run_driver, shown, wait_until, window_id, xdotool)
 from stall_probe import FEED, UPDATE_PAGE, Probe, ServiceHost  # noqa: E402
 
 SETTLE = 3.0        # s after the Main window shows: the browser engine's start is past
@@ -88,6 +89,22 @@ def quit_while_hanging(program, host):
           % (EXIT_WITHIN, code, time.monotonic() - began))
 
 
+LAUNCHER = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'app', 'desktop',
+                        'org.sonaro.Sonaro.desktop')
+
+
+def one_launcher_icon(program):
+    """The windows' X11 class is the one the launcher entry names: a dock shows the running
+    program under its favourite, not as a second, generic icon."""
+    with open(LAUNCHER, encoding='utf-8') as f:
+        wanted = [line.split('=', 1)[1].strip() for line in f
+                  if line.startswith('StartupWMClass=')]
+    window = window_id(program.proc.pid, 'main')
+    classes = re.findall(r'"([^"]*)"', run('xprop', '-id', window, 'WM_CLASS'))
+    check(len(wanted) == 1 and len(classes) == 2 and classes[1] == wanted[0],
+          'WM_CLASS %s matches the launcher\'s StartupWMClass %s' % (classes, wanted))
+
+
 def drive(args, start):
     host = ServiceHost('silent')
     started = time.monotonic()
@@ -95,6 +112,7 @@ def drive(args, start):
         program = start()
         check(wait_until(lambda: 'main' in shown(program.proc.pid), 20),
               'start-up shows the Main window')
+        one_launcher_icon(program)
         time.sleep(SETTLE)
         responsive(program, host, started)
         taskbar(program, args)

@@ -1,6 +1,9 @@
 """Drives the real program with a StatusNotifierItem tray host on the session bus and checks its
 tray icon end to end: the icon's registration and tip, its exported menu, the minimise
-notification, restore through Activate and 退出 through the menu.
+notification (normal urgency, the launcher entry, replacing the one before), restore through
+the menu's 显示主窗口 as GNOME's left click offers it and through Activate, the tray going away
+(the Main window ends minimised by the window manager, openbox here) and coming back (the window
+goes into the tray again), and 退出 through the menu.
 
 Started by sni_e2e.sh inside headless_desktop.sh. This driver puts a StatusNotifierWatcher (that
 is its own host, so Qt chooses the D-Bus tray over XEmbed) and a notification server on the
@@ -10,12 +13,13 @@ import os
 import re
 import sys
 import threading
+import time
 
 from gi.repository import Gio, GLib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
-from desktop import (MENU_LABELS, MINIMISE, check, click_in_main, log,  # noqa: E402
-                     run_driver, shown, wait_until)
+from desktop import (MENU_LABELS, MINIMISE, check, click_in_main, iconic, log,  # noqa: E402
+                     run_driver, shown, wait_until, window_id)
 
 WATCHER = 'org.kde.StatusNotifierWatcher'
 WATCHER_PATH = '/StatusNotifierWatcher'
@@ -143,6 +147,16 @@ class TrayBus:
                                     Gio.DBusCallFlags.NONE, 5000, None)
         return result.unpack() if result is not None else None
 
+    def own_watcher(self, owned):
+        """The tray host goes away (GNOME drops its extensions at a screen lock) or comes back."""
+        self.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+                  'RequestName' if owned else 'ReleaseName',
+                  GLib.Variant('(su)', (WATCHER, 4)) if owned else GLib.Variant('(s)', (WATCHER,)))
+
+    def notes_made(self):
+        with self.lock:
+            return list(self.notes)
+
     def registered(self):
         with self.lock:
             return list(self.items)
@@ -184,14 +198,49 @@ def drive(args, start):
     check([label for _, label in entries] == MENU_LABELS,
           'the menu lists %s (got %s)' % (' '.join(MENU_LABELS), entries))
 
-    # Minimise: the Main window goes and a notification tells how to come back.
+    # Minimise: the Main window goes and a notification tells how to come back, one that GNOME
+    # pops up (normal urgency) under the program's launcher entry.
     check(wait_until(lambda: 'main' in shown(pid), 10), 'the Main window is shown')
     click_in_main(program, MINIMISE)
     check(wait_until(lambda: 'main' not in shown(pid), 5), 'zuixiao hides the Main window')
     check(wait_until(lambda: ('窗口最小化', '左键单击恢复窗口') in tray.notified(), 5),
           'a notification 窗口最小化 / 左键单击恢复窗口 arrives (got %s)' % tray.notified())
+    app, replaces, icon, _, _, _, hints, _ = tray.notes_made()[-1]
+    log('notification', app, replaces, icon, hints)
+    check(hints.get('urgency') == 1, 'its urgency is normal (1), not low (got %r)'
+          % hints.get('urgency'))
+    check(hints.get('desktop-entry') == 'org.sonaro.Sonaro' and icon == 'org.sonaro.Sonaro',
+          'it names the launcher entry and the icon org.sonaro.Sonaro')
 
-    # Activate, the host's left click, brings the Main window back.
+    # GNOME's left click opens the menu: its first entry brings the Main window back.
+    check(entries and entries[0][1] == '显示主窗口', 'the menu starts with 显示主窗口')
+    tray.call(service, menu, MENU, 'AboutToShow', GLib.Variant('(i)', (0,)))
+    tray.call(service, menu, MENU, 'Event',
+              GLib.Variant('(isvu)', (entries[0][0], 'clicked', GLib.Variant('i', 0), 0)))
+    check(wait_until(lambda: 'main' in shown(pid), 5), '显示主窗口 shows the Main window again')
+
+    # Minimised again: the new notification replaces the first instead of stacking.
+    click_in_main(program, MINIMISE)
+    check(wait_until(lambda: len(tray.notes_made()) == 2, 5), 'a second notification')
+    check(tray.notes_made()[1][1] == 1, 'it replaces the first (replaces_id %d)'
+          % tray.notes_made()[1][1])
+
+    # The tray goes away: the Main window comes back minimised, not shown in front; the tray
+    # back within seconds (an unlock): into the tray again, and the icon registers again.
+    registrations = len(tray.registered())
+    tray.own_watcher(False)
+    main = window_id(pid, 'main')
+    check(wait_until(lambda: iconic(main), 5), 'the tray gone, the Main window is minimised')
+    time.sleep(1)
+    check(iconic(main) and 'main' not in shown(pid), 'and stays so')
+    tray.own_watcher(True)
+    check(wait_until(lambda: not iconic(main) and 'main' not in shown(pid), 5),
+          'the tray back, the Main window is in it again, not in the taskbar')
+    check(wait_until(lambda: len(tray.registered()) > registrations, 10),
+          'the icon registers with the tray again')
+
+    # Activate, another host's left click, brings the Main window back.
+    service, path = tray.registered()[-1]
     tray.call(service, path, ITEM, 'Activate', GLib.Variant('(ii)', (640, 10)))
     check(wait_until(lambda: 'main' in shown(pid), 5), 'Activate shows the Main window again')
 

@@ -6,4 +6,4 @@
 #   sni_e2e.sh <program>
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-exec bash "$here/../support/headless_desktop.sh" "$here/sni_e2e.py" "$@"
+exec bash "$here/../support/headless_desktop.sh" --wm "$here/sni_e2e.py" "$@"

@@ -89,7 +89,7 @@ TEST(Catalogue, IdentifiersAndNamesAreUniqueWithinEachWindow) {
 
 TEST(Catalogue, ControlsAsListed) {
   const auto& main = Window(ids::kMainWindow);
-  ASSERT_EQ(main.controls.size(), 14u);  // 8 controls and 6 menu items
+  ASSERT_EQ(main.controls.size(), 15u);  // 8 controls and 7 menu items
   const ui::ControlSpec* station = Control(main, "diantaim");
   ASSERT_NE(station, nullptr);
   EXPECT_EQ(station->unitId, ids::main::kStationBox);
@@ -175,14 +175,15 @@ TEST(Catalogue, MenuHasAHiddenTopItemAndFiveEntries) {
   for (const ui::ControlSpec& control : main.controls) {
     if (control.kind == Kind::MenuItem) items.push_back(&control);
   }
-  ASSERT_EQ(items.size(), 6u);
+  ASSERT_EQ(items.size(), 7u);
   EXPECT_EQ(items[0]->menuLevel, 0);
   EXPECT_FALSE(items[0]->visible);
   EXPECT_TRUE(items[0]->disabled);
-  const char* captions[] = {"关于Nocturo", "提交建议", "检查更新", "我要点歌", "退出"};
-  const char* handlers[] = {"OnMenuAbout", "OnMenuSuggest", "OnMenuCheckUpdate", "OnMenuRequest",
-                            "OnMenuExit"};
-  for (size_t i = 0; i < 5; ++i) {
+  const char* captions[] = {"显示主窗口", "关于Nocturo", "提交建议",
+                            "检查更新",   "我要点歌",    "退出"};
+  const char* handlers[] = {"OnMenuShow",        "OnMenuAbout",   "OnMenuSuggest",
+                            "OnMenuCheckUpdate", "OnMenuRequest", "OnMenuExit"};
+  for (size_t i = 0; i < 6; ++i) {
     EXPECT_EQ(items[i + 1]->menuLevel, 1);
     EXPECT_STREQ(items[i + 1]->text, captions[i]);
     EXPECT_TRUE(items[i + 1]->visible);

@@ -144,9 +144,9 @@ TEST_F(Tray, ARightClickPopsUpTheMenuAndTheHostComingBackReAddsTheIcon) {
   EXPECT_TRUE(menu->isVisible());
   QStringList captions;
   for (QAction* action : menu->actions()) captions << action->text();
-  EXPECT_EQ(captions, (QStringList{QStringLiteral("关于Nocturo"), QStringLiteral("提交建议"),
-                                   QStringLiteral("检查更新"), QStringLiteral("我要点歌"),
-                                   QStringLiteral("退出")}));
+  EXPECT_EQ(captions, (QStringList{QStringLiteral("显示主窗口"), QStringLiteral("关于Nocturo"),
+                                   QStringLiteral("提交建议"), QStringLiteral("检查更新"),
+                                   QStringLiteral("我要点歌"), QStringLiteral("退出")}));
   menu->hide();
 
   DeliverTaskbarCreated();
@@ -213,6 +213,20 @@ TEST_F(Tray, WithoutATrayTheTaskbarKeepsTheWindowAndTheWindowOffersTheMenu) {
   RestoreMainWindow();
   EXPECT_FALSE(main_->windowState() & Qt::WindowMinimized);
   EXPECT_TRUE(State().mainAnimation.IsValid());
+
+  // The tray back within seconds (a screen unlock): into the tray again, and from there the
+  // window comes back normal, not minimised.
+  shell_.available = true;
+  ui::RaiseEvent(ids::kMainWindow, ids::main::kZuixiao, ui::kEventClicked);
+  shell_.available = false;
+  TrayHostChanged();
+  ASSERT_TRUE(main_->isVisible());
+  shell_.available = true;
+  TrayHostChanged();
+  EXPECT_FALSE(main_->isVisible());
+  TrayHandler(kTrayLeftDown);
+  EXPECT_TRUE(main_->isVisible());
+  EXPECT_FALSE(main_->windowState() & Qt::WindowMinimized);
 }
 
 // A second start on the same page folder asks the first to show itself and gives way.
