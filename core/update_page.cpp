@@ -42,4 +42,14 @@ bool IsSafeDownloadName(std::string_view name) {
   return !name.ends_with(".so") && name.find(".so.") == std::string_view::npos;
 }
 
+bool IsPackageName(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  for (std::string_view ending :
+       {".deb", ".rpm", ".tar.gz", ".tar.xz", ".zip", ".7z", ".appimage", ".exe", ".msi"}) {
+    if (lower.size() > ending.size() && lower.ends_with(ending)) return true;
+  }
+  return false;
+}
+
 }  // namespace sonaro::core

@@ -33,4 +33,9 @@ Text DownloadFileName(std::string_view address);
 // file.
 bool IsSafeDownloadName(std::string_view name);
 
+// Whether the name ends as a package or an archive does (.deb, .rpm, .tar.gz, .tar.xz, .zip,
+// .7z, .AppImage, .exe, .msi; any case): only such a file may land beside the program, where
+// anything else (qt.conf, say) could be read at its next start.
+bool IsPackageName(std::string_view name);
+
 }  // namespace sonaro::core

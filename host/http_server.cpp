@@ -1,5 +1,7 @@
 #include "host/http_server.h"
 
+#include "host/rate_limit.h"
+
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -214,13 +216,14 @@ class HttpServer::Impl {
 
   // Counts a connection in at accept. Nothing when the total is full: the connection is
   // closed unanswered.
+  // An IPv6 client is counted by its /64 (ClientKey).
   std::optional<Admission> Enter(const std::string& address) {
     std::lock_guard lock(counts_mutex_);
     if (open_ >= max_connections_) return std::nullopt;
     ++open_;
     size_t limit = limits_.max_connections_per_address;
     if (limit > 0) {
-      size_t& mine = per_address_[address];
+      size_t& mine = per_address_[ClientKey(address)];
       if (mine >= limit) return Admission::kOverAddress;
       ++mine;
     }
@@ -231,7 +234,7 @@ class HttpServer::Impl {
     std::lock_guard lock(counts_mutex_);
     --open_;
     if (admission != Admission::kAdmitted || limits_.max_connections_per_address == 0) return;
-    auto it = per_address_.find(address);
+    auto it = per_address_.find(ClientKey(address));
     if (it != per_address_.end() && --it->second == 0) per_address_.erase(it);
   }
 
@@ -475,7 +478,8 @@ void HttpServer::Impl::Accept() {
         if (error) {
           // Out of descriptors or memory: wait for connections to end rather than spin.
           if (error == net::error::no_descriptors || error == net::error::no_buffer_space ||
-              error == net::error::no_memory) {
+              error == net::error::no_memory ||
+              error == boost::system::errc::too_many_files_open_in_system) {
             accept_pause_.expires_after(kAcceptPause);
             accept_pause_.async_wait([this](beast::error_code waited) {
               if (!waited) Accept();

@@ -98,7 +98,9 @@ class PostgresStore final : public DedicationStore {
   Submission Submit(const Dedication& d, std::string_view from_address,
                     const SubmissionRules& rules, std::size_t repeat_window) override {
     std::lock_guard lock(mutex_);
-    Again([&] { return Run("BEGIN", {}, PGRES_COMMAND_OK); });
+    // Read committed whatever the database's default: each statement after the lock must see
+    // what the host before us committed (under repeatable read the snapshot would be older).
+    Again([&] { return Run("BEGIN ISOLATION LEVEL READ COMMITTED", {}, PGRES_COMMAND_OK); });
     try {
       Run(std::string("SELECT pg_advisory_xact_lock(") + kSubmitLock + ")", {}, PGRES_TUPLES_OK);
       Submission result = CheckAndInsert(d, from_address, rules, repeat_window);

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 namespace sonaro::host {
 
@@ -17,6 +19,12 @@ struct SubmissionRules {
   size_t cap = 10;                             // per window; 0: no cap
   std::chrono::milliseconds window{3'600'000};
 };
+
+// The client an address stands for, in every per-address limit (connections, submissions): an
+// IPv6 address is its /64 ("2001:db8:1:2::/64"), as one client owns a whole /64 and may take a
+// new address per request; an IPv4 one (also mapped into IPv6) is itself; anything else is
+// kept as it is.
+std::string ClientKey(std::string_view address);
 
 // How far back an address's turns matter.
 std::chrono::milliseconds TurnsMemory(const SubmissionRules& rules);

@@ -83,7 +83,9 @@ UpdateMessage DownloadUpdate(core::Text address, std::string folder, std::string
   // The page names the file: it must not be able to replace or plant a file the program loads.
   const core::Text name = core::DownloadFileName(address);
   if (!core::IsSafeDownloadName(name)) return failed;
-  if (::access(folder.c_str(), W_OK) != 0) {
+  // Beside the program only a package or an archive; anything else, and everything where the
+  // program's folder cannot be written, goes to the user's download folder.
+  if (!core::IsPackageName(name) || ::access(folder.c_str(), W_OK) != 0) {
     folder = fallbackFolder;
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);

@@ -46,7 +46,9 @@ std::string QueryOne(const std::filesystem::path& file, const char* sql) {
 
 // ---- every store: the same tests against SQLite and a private PostgreSQL server ----
 
-enum class Backend { kSqlite, kPostgres };
+// kPostgresRepeatableRead: a database whose default isolation is repeatable read, where a
+// transaction's snapshot would be taken before the submission lock is granted.
+enum class Backend { kSqlite, kPostgres, kPostgresRepeatableRead };
 
 // One database per test; Open gives another store on the same database (another host).
 class StoreTest : public ::testing::TestWithParam<Backend> {
@@ -63,6 +65,17 @@ class StoreTest : public ::testing::TestWithParam<Backend> {
     if (!server_) GTEST_SKIP() << "PostgreSQL not tested: " << reason_;
     location_ = server_->NewDatabase();
     ASSERT_FALSE(location_.empty());
+    if (GetParam() == Backend::kPostgresRepeatableRead) {
+      PGconn* conn = PQconnectdb(location_.c_str());
+      const std::string name = location_.substr(location_.rfind('/') + 1);
+      PGresult* result = PQexec(conn, ("ALTER DATABASE " + name +
+                                       " SET default_transaction_isolation = 'repeatable read'")
+                                          .c_str());
+      const bool set = PQresultStatus(result) == PGRES_COMMAND_OK;
+      PQclear(result);
+      PQfinish(conn);
+      ASSERT_TRUE(set);
+    }
   }
 
   std::unique_ptr<DedicationStore> Open() {
@@ -190,9 +203,12 @@ TEST_P(StoreTest, ConcurrentAddsAllLand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StoreTest,
-                         ::testing::Values(Backend::kSqlite, Backend::kPostgres),
+                         ::testing::Values(Backend::kSqlite, Backend::kPostgres,
+                                           Backend::kPostgresRepeatableRead),
                          [](const auto& info) {
-                           return info.param == Backend::kSqlite ? "Sqlite" : "Postgres";
+                           return info.param == Backend::kSqlite     ? "Sqlite"
+                                  : info.param == Backend::kPostgres ? "Postgres"
+                                                                     : "PostgresRepeatableRead";
                          });
 
 // ---- PostgreSQL: hosts starting together, a server that goes away ----

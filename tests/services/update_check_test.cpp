@@ -208,12 +208,39 @@ TEST_F(UpdateCheck, DownloadsTheFileIntoTheFolderWhenTheUserAgrees) {
 
 TEST_F(UpdateCheck, NamesTheFileAfterTheLastSegmentOfAnAddressEndingInSlash) {
   MessageRecorder recorder({ui::kIdYes});
-  ServeFile("/files/setup/", "bytes");
-  ServeOffer("2.1", Url("/files/setup/"), "下载文件");
+  settings_.fallbackFolder = (folder_ / "Downloads").string();
+  ServeFile("/files/setup.deb/", "bytes");
+  ServeOffer("2.1", Url("/files/setup.deb/"), "下载文件");
   Check();
   ASSERT_TRUE(recorder.WaitFor(2));
-  EXPECT_EQ(recorder.Shown()[1].text, G("新版本已下载到：\r\n") + folder_.string() + "/setup");
-  EXPECT_EQ(Read(folder_ / "setup"), "bytes");
+  EXPECT_EQ(recorder.Shown()[1].text, G("新版本已下载到：\r\n") + folder_.string() + "/setup.deb");
+  EXPECT_EQ(Read(folder_ / "setup.deb"), "bytes");
+}
+
+TEST_F(UpdateCheck, OnlyPackagesLandBesideTheProgramAnythingElseInTheDownloadFolder) {
+  settings_.fallbackFolder = (folder_ / "Downloads").string();
+  struct Case {
+    const char* name;
+    bool besideTheProgram;
+  };
+  for (const Case& c : {Case{"qt.conf", false}, Case{"qt6.conf", false}, Case{"setup", false},
+                        Case{"notes.txt", false}, Case{"sonaro_2.1_amd64.deb", true},
+                        Case{"Sonaro-2.1.AppImage", true}, Case{"sonaro-2.1.tar.xz", true},
+                        Case{"SETUP.EXE", true}, Case{".tar.gz", false}}) {
+    MessageRecorder recorder({ui::kIdYes});
+    ServeFile(std::string("/files/") + c.name, "new");
+    ServeOffer("2.1", Url(std::string("/files/") + c.name), "下载文件");
+    Check();
+    ASSERT_TRUE(recorder.WaitFor(2)) << c.name;
+    const std::filesystem::path where = c.besideTheProgram ? folder_ : folder_ / "Downloads";
+    if (std::string(c.name) == ".tar.gz") {  // a hidden file: refused anywhere
+      EXPECT_EQ(recorder.Shown()[1].text, G("下载失败"));
+      continue;
+    }
+    EXPECT_EQ(recorder.Shown()[1].text, G("新版本已下载到：\r\n") + where.string() + "/" + c.name);
+    EXPECT_EQ(Read(where / c.name), "new") << c.name;
+    EXPECT_EQ(std::filesystem::exists(folder_ / c.name), c.besideTheProgram) << c.name;
+  }
 }
 
 TEST_F(UpdateCheck, SavesAnErrorPageLikeAnyOtherBody) {
