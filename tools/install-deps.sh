@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Sonaro needs.
-# Safe to run again; does nothing when everything is present.
+# Installs the Debian packages Sonaro needs: what building and running the player, its service
+# host and the demo streams need; with --tests also what the tests, the fuzzers and the
+# benchmarks need. Safe to run again; does nothing when everything is present.
+#   tools/install-deps.sh [--tests]
 set -euo pipefail
 
 PACKAGES=(
   # toolchain
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+  build-essential cmake ninja-build pkg-config
   # Qt 6
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6webenginecore6-bin qt6-webchannel-dev libqt6svg6 qt6-image-formats-plugins
@@ -16,12 +18,18 @@ PACKAGES=(
   libopencc-dev
   # service host
   libboost1.81-dev libsqlite3-dev libssl-dev libpq-dev
+  # the player's Chinese texts
+  fonts-noto-cjk
+)
+TEST_PACKAGES=(
+  # the fuzzers' compiler and runtime, the formatting check
+  clang libclang-rt-14-dev clang-format
   # the private database server the host's PostgreSQL tests start (never the system's own)
   postgresql
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  # fonts, headless display and sound for tests
-  fonts-noto-cjk xvfb xauth x11-utils pulseaudio pulseaudio-utils sox libsox-fmt-all
+  # headless display and sound for tests
+  xvfb xauth x11-utils pulseaudio pulseaudio-utils sox libsox-fmt-all
   dbus-x11 at-spi2-core python3-pyatspi imagemagick openssl ca-certificates xdotool time
   # tray host, compositing manager and root colour for the tray test
   trayer xcompmgr hsetroot
@@ -42,6 +50,12 @@ PACKAGES=(
   # live stations as they broadcast today: ffmpeg's HLS muxer and an Icecast server
   ffmpeg icecast2
 )
+if [[ "${1:-}" == --tests ]]; then
+  PACKAGES+=("${TEST_PACKAGES[@]}")
+elif [[ $# -gt 0 ]]; then
+  echo "usage: install-deps.sh [--tests]" >&2
+  exit 2
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -10,7 +10,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
-bash tools/install-deps.sh
+bash tools/install-deps.sh --tests
 # Every process started from here on inherits it; by it tools/check-leftovers.sh finds those
 # still running.
 export SONARO_TEST_RUN="$$:$RANDOM$RANDOM"
