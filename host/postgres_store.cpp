@@ -44,6 +44,12 @@ constexpr int kSchemaVersion = static_cast<int>(std::size(kSchemaSteps));
 // take turns), one that puts every host's submissions in one order.
 constexpr const char* kSchemaLock = "7237413298413400001";
 constexpr const char* kSubmitLock = "7237413298413400002";
+
+// Every session's bounds: a lock waited for 5 s, a statement run 15 s, a transaction left idle
+// 20 s. A submission then fails (503) well within the request's deadline, and so does TERM.
+constexpr const char* kSessionLimits =
+    "-c lock_timeout=5000 -c statement_timeout=15000 -c idle_in_transaction_session_timeout=20000";
+constexpr std::chrono::seconds kDownFor{2};
 // Where hosts tell each other of a new record.
 constexpr const char* kChannel = "sonaro_feed";
 
@@ -177,20 +183,18 @@ class PostgresStore final : public DedicationStore {
   }
 
  private:
-  // Connection defaults come first so that the URL's own settings win: a bounded connect, and
+  // Connection defaults come first so that the URL's own settings win: a bounded connect,
   // keep-alives with a user timeout so that a vanished server is noticed within seconds rather
-  // than when the kernel gives up.
+  // than when the kernel gives up, and bounds on every wait inside the database (a host that
+  // stalls holding the submission lock must not hold every other host's submissions for hours;
+  // the URL's own options= replaces these).
   PGconn* Connect() const {
-    static constexpr std::array<const char*, 8> kKeys = {"connect_timeout",
-                                                         "keepalives_idle",
-                                                         "keepalives_interval",
-                                                         "keepalives_count",
-                                                         "tcp_user_timeout",
-                                                         "application_name",
-                                                         "dbname",
-                                                         nullptr};
-    const std::array<const char*, 8> values = {"5",     "5",           "2",          "3",
-                                               "10000", "sonaro-host", url_.c_str(), nullptr};
+    static constexpr std::array<const char*, 9> kKeys = {
+        "connect_timeout",  "keepalives_idle",  "keepalives_interval",
+        "keepalives_count", "tcp_user_timeout", "application_name",
+        "options",          "dbname",           nullptr};
+    const std::array<const char*, 9> values = {
+        "5", "5", "2", "3", "10000", "sonaro-host", kSessionLimits, url_.c_str(), nullptr};
     PGconn* conn = PQconnectdbParams(kKeys.data(), values.data(), /*expand_dbname=*/1);
     if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
       std::string message = conn != nullptr ? PQerrorMessage(conn) : "out of memory";
@@ -223,15 +227,27 @@ class PostgresStore final : public DedicationStore {
   }
 
   // Connects again when the connection was lost: a restarted server is used again by itself.
+  // A server that could not be reached is not tried again for a moment: the requests meanwhile
+  // are refused at once instead of each waiting for its own connect to fail.
   void Ready() {
     if (conn_ != nullptr && PQstatus(conn_) == CONNECTION_OK) return;
     if (conn_ != nullptr) PQfinish(conn_);
     conn_ = nullptr;  // and so it stays when connecting fails
-    conn_ = Connect();
+    const auto now = std::chrono::steady_clock::now();
+    if (now < down_until_) throw StoreError("the database was unreachable a moment ago");
+    try {
+      conn_ = Connect();
+    } catch (const StoreError&) {
+      down_until_ = now + kDownFor;
+      throw;
+    }
   }
 
   void Migrate() {
+    // Hosts starting together wait for each other's migration, however long it takes.
+    Run("SET lock_timeout = 0", {}, PGRES_COMMAND_OK);
     Run(std::string("SELECT pg_advisory_lock(") + kSchemaLock + ")", {}, PGRES_TUPLES_OK);
+    Run("RESET lock_timeout", {}, PGRES_COMMAND_OK);
     try {
       Run("CREATE TABLE IF NOT EXISTS sonaro_schema (version INTEGER NOT NULL)", {},
           PGRES_COMMAND_OK);
@@ -332,8 +348,9 @@ class PostgresStore final : public DedicationStore {
   const std::string url_;
   std::mutex mutex_;  // for conn_
   PGconn* conn_ = nullptr;
-  std::mutex listen_mutex_;     // for listener_
-  PGconn* listener_ = nullptr;  // LISTENs for news of other hosts' records
+  std::chrono::steady_clock::time_point down_until_{};  // no connecting again before this
+  std::mutex listen_mutex_;                             // for listener_
+  PGconn* listener_ = nullptr;                          // LISTENs for news of other hosts' records
 };
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include <libpq-fe.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -239,10 +242,48 @@ TEST_P(PostgresStoreTest, AStoreCarriesOnAfterTheServerRestarts) {
   ASSERT_TRUE(server_->Stop());
   EXPECT_THROW(store->Latest(10), StoreError);
   const SubmissionRules none{0ms, 0, 1h};
-  EXPECT_THROW(store->Submit(Numbered(2), "x", none, 50), StoreError);
+  // The server just found unreachable is not tried again at once: refused without waiting.
+  try {
+    store->Submit(Numbered(2), "x", none, 50);
+    ADD_FAILURE() << "a submission without the database";
+  } catch (const StoreError& e) {
+    EXPECT_NE(std::string(e.what()).find("a moment ago"), std::string::npos) << e.what();
+  }
   ASSERT_TRUE(server_->Restart());
-  EXPECT_EQ(store->Submit(Numbered(2), "x", none, 50).outcome, Submission::Outcome::kStored);
+  // Within a few seconds the store connects again by itself.
+  std::optional<Submission> stored;
+  for (int i = 0; i < 40 && !stored; ++i) {
+    try {
+      stored = store->Submit(Numbered(2), "x", none, 50);
+    } catch (const StoreError&) {
+      std::this_thread::sleep_for(250ms);
+    }
+  }
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->outcome, Submission::Outcome::kStored);
   EXPECT_EQ(store->Latest(10).size(), 2u);
+}
+
+TEST_P(PostgresStoreTest, ASessionHoldingTheSubmissionLockHoldsNoSubmissionForLong) {
+  auto store = Open();
+  // Another host stalls in the middle of a submission: it holds the lock and never commits.
+  PGconn* stalled = PQconnectdb(location_.c_str());
+  ASSERT_EQ(PQstatus(stalled), CONNECTION_OK);
+  for (const char* statement : {"BEGIN", "SELECT pg_advisory_xact_lock(7237413298413400002)"}) {
+    PGresult* result = PQexec(stalled, statement);
+    ASSERT_NE(PQresultStatus(result), PGRES_FATAL_ERROR) << PQerrorMessage(stalled);
+    PQclear(result);
+  }
+  const SubmissionRules none{0ms, 0, 1h};
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_THROW(store->Submit(Numbered(1), "x", none, 50), StoreError);
+  const auto waited = std::chrono::steady_clock::now() - began;
+  std::printf("a submission behind a stalled lock holder failed after %.1f s\n",
+              std::chrono::duration<double>(waited).count());
+  EXPECT_LT(waited, 30s) << "a hang, not a bounded wait";
+  EXPECT_TRUE(store->Latest(10).empty()) << "reading goes on";
+  PQfinish(stalled);  // the stalled host's lock goes with its session
+  EXPECT_EQ(store->Submit(Numbered(1), "x", none, 50).outcome, Submission::Outcome::kStored);
 }
 
 TEST_P(PostgresStoreTest, ADatabaseOfANewerSchemaIsRefused) {
