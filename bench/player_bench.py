@@ -247,53 +247,50 @@ def main():
         gv_memory = PeakMemory(goodvibes.proc.pid)
         program.click(ROW_NETWORK, double=True)
         time.sleep(0.5)
-        for _ in range(args.rounds):
-            # sonaro: silence first (an unplayable station replaces the page), then the click.
+        def silence_first(what):
+            # An unplayable station replaces the page: the sound before goes.
             program.click(ROW_HUAKAI)
             if not monitor.wait_silence(10):
-                raise e2e.Failure('no silence before the round')
-            x, y = program.row(ROW_LVCHENG)
+                raise e2e.Failure('no silence before ' + what)
+
+        def click_station(row):
+            x, y = program.row(row)
             e2e.xdotool('mousemove', x, y)
             time.sleep(0.2)
             start = monitor.count()
             e2e.xdotool('click', '1')
-            times['sonaro'].append(first_audible(monitor, start, 15))
+            return first_audible(monitor, start, 15)
 
-            program.click(ROW_HUAKAI)
-            if not monitor.wait_silence(10):
-                raise e2e.Failure('no silence before goodvibes')
+        def start_mpv(address):
+            start = monitor.count()
+            mpv = subprocess.Popen(['mpv', '--no-config', '--no-video', '--really-quiet', address],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            return mpv, first_audible(monitor, start, 15)
+
+        for _ in range(args.rounds):
+            silence_first('the round')
+            times['sonaro'].append(click_station(ROW_LVCHENG))
+
+            silence_first('goodvibes')
             start = monitor.count()
             goodvibes.player('OpenUri', url)
             times['goodvibes'].append(first_audible(monitor, start, 15))
             goodvibes.player('Stop')
             if not monitor.wait_silence(10):
                 raise e2e.Failure('no silence before mpv')
-            start = monitor.count()
-            mpv = subprocess.Popen(['mpv', '--no-config', '--no-video', '--really-quiet', url],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            times['mpv'].append(first_audible(monitor, start, 15))
+            mpv, heard = start_mpv(url)
+            times['mpv'].append(heard)
             time.sleep(1.0)
             mpv_peaks.append(memory_of(tree_of(mpv.pid)))
             mpv.terminate()
             mpv.wait()
 
             # HLS: the same live playlist, sonaro's click against mpv.
-            program.click(ROW_HUAKAI)
-            if not monitor.wait_silence(10):
-                raise e2e.Failure('no silence before the HLS round')
-            x, y = program.row(ROW_IBOX)
-            e2e.xdotool('mousemove', x, y)
-            time.sleep(0.2)
-            start = monitor.count()
-            e2e.xdotool('click', '1')
-            times['sonaro-hls'].append(first_audible(monitor, start, 15))
-            program.click(ROW_HUAKAI)
-            if not monitor.wait_silence(10):
-                raise e2e.Failure('no silence before mpv on HLS')
-            start = monitor.count()
-            mpv = subprocess.Popen(['mpv', '--no-config', '--no-video', '--really-quiet', hls_url],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            times['mpv-hls'].append(first_audible(monitor, start, 15))
+            silence_first('the HLS round')
+            times['sonaro-hls'].append(click_station(ROW_IBOX))
+            silence_first('mpv on HLS')
+            mpv, heard = start_mpv(hls_url)
+            times['mpv-hls'].append(heard)
             mpv.terminate()
             mpv.wait()
         # Each player playing at its peak: goodvibes once more, then sonaro with the advert box.

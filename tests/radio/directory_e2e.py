@@ -62,12 +62,7 @@ def drive(args, start):
     monitor = Monitor()
     try:
         program = start()
-        status_box = program.find_text_box(67, 20)
-
-        def status():
-            text = status_box.queryText()
-            return text.getText(0, text.characterCount)
-
+        status = program.status_text
         program.expand(CATEGORY)
         began = time.monotonic()
         program.select('中国之声')
@@ -94,7 +89,7 @@ def drive(args, start):
         directory.shutdown()
         directory.server_close()
         program = start()
-        status_box = program.find_text_box(67, 20)
+        status = program.status_text
         program.expand(CATEGORY)
         began = time.monotonic()
         program.select('中国之声')

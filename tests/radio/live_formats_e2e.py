@@ -217,12 +217,7 @@ def drive(args, start):
     monitor = Monitor()
     try:
         program = start()
-        status_box = program.find_text_box(67, 20)
-
-        def status():
-            text = status_box.queryText()
-            return text.getText(0, text.characterCount)
-
+        status = program.status_text
         program.expand(CATEGORY)
         cases = [
             ('绿城网络电台', 500, 'Icecast, MP3 with ICY titles'),

@@ -412,6 +412,13 @@ class Program:
             return extents.width == width and extents.height == height
         return self._wait_for(is_box)
 
+    def status_text(self):
+        """What the Main window's status box 状态 (67 x 20) says."""
+        if getattr(self, 'status_box', None) is None:
+            self.status_box = self.find_text_box(67, 20)
+        text = self.status_box.queryText()
+        return text.getText(0, text.characterCount)
+
     def station_text(self):
         text = self.station_box.queryText()
         return text.getText(0, text.characterCount)
