@@ -66,7 +66,10 @@ mpv_handle* CreateMpv() {
   // For a station that will not play: what libmpv did, in a file the user names.
   if (const char* log = std::getenv("SONARO_MPV_LOG"); log && *log) {
     static std::atomic<int> sessions{0};
-    SetOption(mpv, "log-file", (log + ("." + std::to_string(++sessions))).c_str());
+    std::string file(log);  // appended piece by piece: GCC 12 at -O3 warns on a + chain
+    file += '.';
+    file += std::to_string(++sessions);
+    SetOption(mpv, "log-file", file.c_str());
     SetOption(mpv, "msg-level", "all=v");
   }
   SetOption(mpv, "idle", "yes");
