@@ -91,15 +91,21 @@ cmp -s <(curl -s -0 "http://127.0.0.1:$port_b$path") "$work/feed.xml" ||
 # -- nginx: the balancer of docs/host.md in front of both hosts, one in front of host a alone,
 # and the same feed as a static file
 lb_port="$(free_port)"
+tls_port="$(free_port)"
 single_port="$(free_port)"
 static_port="$(free_port)"
 mkdir -p "$work/nginx/root/gg/diangatai1" "$work/nginx/temp"
 cp "$work/feed.xml" "$work/nginx/root$path"
 chmod -R a+rX "$work/nginx/root"
+# The balancer's certificate: wrk does not check it, only the TLS work counts here.
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=127.0.0.1 \
+  -keyout "$work/nginx/key.pem" -out "$work/nginx/cert.pem" >/dev/null 2>&1
 sed -n '/^ *# nginx balancer: begin/,/^ *# nginx balancer: end/p' \
   "$(dirname "$0")/../docs/host.md" | grep -v '^ *#' |
   sed "s/10.0.0.11:8760/127.0.0.1:$port_a/; s/10.0.0.12:8760/127.0.0.1:$port_b/;
-       s/listen 80;/listen 127.0.0.1:$lb_port;/" >"$work/nginx/balancer.conf"
+       s/listen 80;/listen 127.0.0.1:$lb_port;/; s/listen 443 ssl;/listen 127.0.0.1:$tls_port ssl;/;
+       s|ssl_certificate .*;|ssl_certificate $work/nginx/cert.pem;|;
+       s|ssl_certificate_key .*;|ssl_certificate_key $work/nginx/key.pem;|" >"$work/nginx/balancer.conf"
 grep -q "upstream sonaro_hosts" "$work/nginx/balancer.conf" ||
   { echo "the balancer configuration was not found in docs/host.md"; exit 2; }
 {
@@ -129,6 +135,8 @@ for port in "$lb_port" "$single_port" "$static_port"; do
   cmp -s <(curl -s -0 "http://127.0.0.1:$port$path") "$work/feed.xml" ||
     { echo "port $port does not serve the feed"; cat "$work/nginx/error.log"; exit 2; }
 done
+cmp -s <(curl -s -0 -k "https://127.0.0.1:$tls_port$path") "$work/feed.xml" ||
+  { echo "the balancer does not serve the feed over TLS"; cat "$work/nginx/error.log"; exit 2; }
 
 # -- the player's feed request, one connection each
 write_player_lua "$work/player.lua"
@@ -177,6 +185,8 @@ read -r single_rate single_p50 single_p90 single_p99 < <(
   measure "http://127.0.0.1:$single_port" "$work/player.lua" "nginx, one host")
 read -r two_rate two_p50 two_p90 two_p99 < <(
   measure "http://127.0.0.1:$lb_port" "$work/player.lua" "nginx, two hosts")
+read -r tls_rate tls_p50 tls_p90 tls_p99 < <(
+  measure "https://127.0.0.1:$tls_port" "$work/player.lua" "nginx TLS, two hosts")
 stored_before="$(cat "$work"/[ab].log | grep -c 'stored dedication' || true)"
 read -r submit_rate submit_p50 submit_p90 submit_p99 < <(
   measure "http://127.0.0.1:$lb_port" "$work/submit.lua" "submissions")
@@ -188,7 +198,8 @@ printf '  %-34s %8s   latency p50 %s, p90 %s, p99 %s\n' \
   "nginx, static file (reference)" "$static_rate" "$static_p50" "$static_p90" "$static_p99" \
   "one host, direct" "$one_rate" "$one_p50" "$one_p90" "$one_p99" \
   "nginx balancing one host" "$single_rate" "$single_p50" "$single_p90" "$single_p99" \
-  "nginx balancing two hosts" "$two_rate" "$two_p50" "$two_p90" "$two_p99"
+  "nginx balancing two hosts" "$two_rate" "$two_p50" "$two_p90" "$two_p99" \
+  "the same over TLS (a handshake each)" "$tls_rate" "$tls_p50" "$tls_p90" "$tls_p99"
 echo "Submissions per second through the balancer, each a new dedication stored:"
 printf '  %-34s %8s   latency p50 %s, p90 %s, p99 %s (%s stored)\n' \
   "two hosts, one PostgreSQL" "$submit_rate" "$submit_p50" "$submit_p90" "$submit_p99" "$stored"

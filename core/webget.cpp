@@ -1,6 +1,11 @@
 #include "core/webget.h"
 
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cstdlib>
 #include <mutex>
+#include <string_view>
 #include <unordered_set>
 
 #include "core/curl_library.h"
@@ -11,6 +16,15 @@ namespace {
 constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 // A redirect loop must end even where no time limit applies.
 constexpr long kMaxRedirects = 20;
+
+bool IsHttps(const std::string& url) {
+  static constexpr std::string_view kScheme = "https://";
+  if (url.size() < kScheme.size()) return false;
+  for (size_t i = 0; i < kScheme.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(url[i])) != kScheme[i]) return false;
+  }
+  return true;
+}
 
 struct Sink {
   Bytes body;
@@ -90,6 +104,12 @@ CURLcode Perform(const CurlLibrary* lib, CURL* curl) {
 
 }  // namespace
 
+const char* CertificateFile() {
+  const char* file = std::getenv("SSL_CERT_FILE");
+  struct stat info {};
+  return file && *file && ::stat(file, &info) == 0 && S_ISREG(info.st_mode) ? file : nullptr;
+}
+
 void StopAllFetches() {
   Registry& registry = Fetches();
   std::lock_guard lock(registry.mutex);
@@ -132,14 +152,20 @@ Bytes WebGet(std::string_view address, const WebGetOptions& options, bool* compl
                    options.userAgent.empty() ? kUserAgent : options.userAgent.c_str());
   lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // A fetch that starts on https stays on it: a redirect must not hand the answer to anyone on
+  // the path.
+  lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, IsHttps(url) ? "https" : "http,https");
   lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   lib->easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
   // An empty proxy name overrides http_proxy, https_proxy and all_proxy: always direct.
   lib->easy_setopt(curl, CURLOPT_PROXY, "");
   lib->easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   lib->easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (!options.caFile.empty()) lib->easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
+  if (!options.caFile.empty()) {
+    lib->easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
+  } else if (const char* certificates = CertificateFile()) {
+    lib->easy_setopt(curl, CURLOPT_CAINFO, certificates);
+  }
   // Worker threads fetch too; timeouts must not rely on signals.
   lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   lib->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(options.connectTimeout.count()));

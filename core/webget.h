@@ -23,11 +23,15 @@ struct WebGetOptions {
   // A body larger than this is not kept: the fetch fails and gives no bytes.
   size_t maxBytes = size_t(256) << 20;
   // A PEM file of the certificates https trusts instead of the system's store; empty: the
-  // system's store.
+  // system's store (or CertificateFile()).
   std::string caFile;
   // The User-Agent to send; empty: the program's fixed one (see WebGet).
   std::string userAgent;
 };
+
+// The certificates https is checked against: the system's (null), or the file SSL_CERT_FILE
+// names, as OpenSSL's own programs read it, when that is a file.
+const char* CertificateFile();
 
 // Pages: at most 10 s to connect, 60 s in all.
 inline WebGetOptions PageFetchOptions() { return WebGetOptions{}; }

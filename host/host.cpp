@@ -234,18 +234,29 @@ void Host::Route() {
 }
 
 std::string Host::ClientAddress(const HttpRequest& request) const {
-  if (options_.trust_forwarded_for && request.HasHeader("X-Forwarded-For")) {
-    // The proxy appends the address it saw; earlier entries (and earlier header lines, which
-    // count as one list) are whatever the client claimed.
-    std::string chain;
-    for (const auto& [name, value] : request.headers) {
-      if (Lower(name) == "x-forwarded-for") chain = value;
+  if (!request.HasHeader("X-Forwarded-For")) return request.remote_address;
+  const bool trusted = std::any_of(
+      options_.trusted_proxies.begin(), options_.trusted_proxies.end(),
+      [&](const AddressRange& proxy) { return proxy.Contains(request.remote_address); });
+  if (!trusted) {
+    // Said, so that a proxy left out of --trusted-proxy does not go unnoticed: all its clients
+    // would share its address and its submission limits.
+    if (!options_.trusted_proxies.empty()) {
+      static LogBudget budget(1, std::chrono::seconds(60));
+      Log(budget, "X-Forwarded-For from " + request.remote_address +
+                      " ignored: not a trusted proxy (--trusted-proxy)");
     }
-    size_t comma = chain.rfind(',');
-    std::string last = Trim(comma == std::string::npos ? chain : chain.substr(comma + 1));
-    if (!last.empty()) return last;
+    return request.remote_address;
   }
-  return request.remote_address;
+  // The proxy appends the address it saw; earlier entries (and earlier header lines, which
+  // count as one list) are whatever the client claimed.
+  std::string chain;
+  for (const auto& [name, value] : request.headers) {
+    if (Lower(name) == "x-forwarded-for") chain = value;
+  }
+  size_t comma = chain.rfind(',');
+  std::string last = Trim(comma == std::string::npos ? chain : chain.substr(comma + 1));
+  return last.empty() ? request.remote_address : last;
 }
 
 void Host::AnswerPage(HttpResponse& response, int status, const PageNote& note,

@@ -26,6 +26,7 @@
 #include "host/form.h"
 #include "host/http_server.h"
 #include "host/pages.h"
+#include "host/proxies.h"
 #include "host/rate_limit.h"
 #include "host/store.h"
 
@@ -53,9 +54,10 @@ struct HostOptions {
   // Submissions one address may have stored within the window; 0: no cap.
   size_t submit_cap = 10;
   std::chrono::milliseconds submit_window{3'600'000};
-  // Take the client's address from the last X-Forwarded-For entry (for a host behind a reverse
-  // proxy that sets it); otherwise the connection's address counts.
-  bool trust_forwarded_for = false;
+  // Peers whose X-Forwarded-For is taken: the client's address is then its last entry (for a
+  // host behind reverse proxies that set it). From anyone else, and with none named, the
+  // connection's address counts.
+  std::vector<AddressRange> trusted_proxies;
   FieldLimits field_limits;
   ConnectionLimits connection;
 };

@@ -53,6 +53,13 @@ int main(int argc, char** argv) {
     Log("listening on " + where + ":" + std::to_string(port) + ", data folder " +
         o.data_dir.string() +
         (o.database.empty() ? std::string() : ", database " + DatabaseLabel(o.database)));
+    if (!o.trusted_proxies.empty()) {
+      std::string proxies;
+      for (const AddressRange& proxy : o.trusted_proxies) {
+        proxies += (proxies.empty() ? "" : ", ") + proxy.Label();
+      }
+      Log("X-Forwarded-For taken from " + proxies + " only");
+    }
 
     std::thread waiter([&] {
       for (;;) {

@@ -127,7 +127,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
           static_cast<size_t>(WholeNumber(name, value(), 0, 1'000'000));
     } else if (name == "--trust-forwarded-for") {
       flag();
-      o.trust_forwarded_for = true;
+      for (const AddressRange& loopback : LoopbackProxies()) o.trusted_proxies.push_back(loopback);
+    } else if (name == "--trusted-proxy") {
+      const std::string text = value();
+      const std::optional<AddressRange> range = AddressRange::Parse(text);
+      if (!range) {
+        throw UsageError(
+            "--trusted-proxy wants a numeric address or network (10.0.0.5, "
+            "10.0.0.0/24, 2001:db8::/64), not '" +
+            text + "'");
+      }
+      o.trusted_proxies.push_back(*range);
     } else {
       throw UsageError("unknown option '" + arguments[i] + "'");
     }
@@ -163,8 +173,12 @@ Serves Sonaro's update page, dedication feed and page, announcement, advert and 
   --max-connections-per-address N
                             open connections one address may hold (default 32; 0: no limit);
                             one more is answered "busy" at once
-  --trust-forwarded-for     behind a reverse proxy: take the client's address from the last
-                            X-Forwarded-For entry
+  --trusted-proxy ADDRESS[/BITS]
+                            behind a reverse proxy at that address or network: take the
+                            client's address from the last X-Forwarded-For entry of requests
+                            that come from it (repeatable); from anyone else the header is
+                            ignored
+  --trust-forwarded-for     the same for a proxy on this machine (127.0.0.0/8 and ::1)
   --help                    this text
   --version                 the version
 

@@ -22,12 +22,6 @@ const char* const kUserAgent = "Sonaro/2.0 (internet radio)";
 
 }  // namespace
 
-const char* CertificateFile() {
-  const char* file = std::getenv("SSL_CERT_FILE");
-  struct stat info {};
-  return file && *file && ::stat(file, &info) == 0 && S_ISREG(info.st_mode) ? file : nullptr;
-}
-
 namespace {
 
 void GlobalCurlInit() {

@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
+#include "core/webget.h"
+
 namespace sonaro::media {
 
-// The certificates https is checked against: the system's (null), or the file SSL_CERT_FILE
-// names, as OpenSSL's own programs read it, when that is a file.
-const char* CertificateFile();
+using core::CertificateFile;
 
 class HttpSource {
  public:

@@ -47,10 +47,9 @@ void OnRequestFormCreated(const ui::Event& event) {
   const QByteArray picture =
       ui::GetProperty(ids::kRequestForm, ids::kRequestFormUnit, ui::prop::kPicture).toByteArray();
   ui::CutOutline(form, ui::DecodePicture(picture));
-  // 2. The hidden browser loads the dedication page; the address is handed over without a
-  // scheme, as the browser box takes one a user would type.
+  // 2. The hidden browser loads the dedication page.
   ui::SetText(ids::kRequestForm, ids::request::kBrowser,
-              ServiceHost() + std::string(core::resource::kDedicationPage), ui::prop::kAddress);
+              DedicationPageAddress(core::resource::kDedicationPage), ui::prop::kAddress);
 }
 
 // The form a press came from: several may be open. The newest when the press did not come from

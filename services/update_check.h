@@ -17,7 +17,7 @@ struct UpdateState {
 };
 
 struct UpdateSettings {
-  core::Text pageAddress;  // the update page: "http://" service host "/gengxin.html"
+  core::Text pageAddress;  // the update page: the service host + "/gengxin.html"
   std::string folder;      // where a downloaded file goes: the program folder
   // Where it goes when the program folder cannot be written (an installed program): the user's
   // download folder.

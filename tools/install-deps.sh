@@ -49,6 +49,8 @@ TEST_PACKAGES=(
   wrk nginx
   # live stations as they broadcast today: ffmpeg's HLS muxer and an Icecast server
   ffmpeg icecast2
+  # the embedded browser's trust store (an NSS database) for the TLS test's own authority
+  libnss3-tools
 )
 if [[ "${1:-}" == --tests ]]; then
   PACKAGES+=("${TEST_PACKAGES[@]}")

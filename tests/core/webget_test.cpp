@@ -177,5 +177,27 @@ TEST_F(WebGetTls, FetchesOverTlsOnTheSameTerms) {
   EXPECT_EQ(server.Requests()[0].substr(0, server.Requests()[0].find("\r\n")), "GET /x HTTP/1.0");
 }
 
+// SSL_CERT_FILE stands for the system's store, as for OpenSSL's programs; and a fetch that
+// started on https is not led back to plain http by a redirect.
+TEST_F(WebGetTls, TrustsTheCertificateFileAndNeverLeavesTls) {
+  LoopbackServer plain([](const std::string&) { return Response(200, "OK", "in the clear"); });
+  const std::string downgrade = plain.Url("/x");
+  LoopbackServer server(
+      [&](const std::string& head) -> std::optional<std::string> {
+        if (RequestPath(head) == "/down") {
+          return Response(302, "Found", "", "Location: " + downgrade + "\r\n");
+        }
+        if (RequestPath(head) == "/here") return Response(302, "Found", "", "Location: /x\r\n");
+        return Response(200, "OK", "secret");
+      },
+      files_.certificate, files_.key);
+  ::setenv("SSL_CERT_FILE", files_.certificate.c_str(), 1);
+  EXPECT_EQ(core::WebGet(server.Url("/here"), Short()), "secret");
+  EXPECT_EQ(core::WebGet(server.Url("/down"), Short()), "");
+  EXPECT_TRUE(plain.Requests().empty());
+  ::unsetenv("SSL_CERT_FILE");
+  EXPECT_EQ(core::WebGet(server.Url("/x"), Short()), "");
+}
+
 }  // namespace
 }  // namespace sonaro

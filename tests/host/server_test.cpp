@@ -467,7 +467,7 @@ TEST_F(HostTest, SimultaneousSubmissionsFromOneAddressStoreOnlyOne) {
 TEST_F(HostTest, BehindAProxyTheForwardedAddressCounts) {
   HostOptions options = Options();
   options.submit_interval = 60s;
-  options.trust_forwarded_for = true;
+  options.trusted_proxies = LoopbackProxies();
   ServedHost served(options);
   auto post = [&](std::string_view wishes, std::string_view chain) {
     return PostForm(served.port(), DedicationForm(wishes),
@@ -481,23 +481,26 @@ TEST_F(HostTest, BehindAProxyTheForwardedAddressCounts) {
   // Nor a header line of its own before the proxy's.
   EXPECT_EQ(post("丁", "203.0.113.7\r\nX-Forwarded-For: 198.51.100.2"), 429);
 
-  // Without trusting the proxy the header changes nothing.
-  TempDir other;
-  HostOptions plain = TestOptions(other.path());
-  plain.submit_interval = 60s;
-  ServedHost direct(plain);
-  auto direct_post = [&](std::string_view wishes, std::string_view chain) {
-    return PostForm(direct.port(), DedicationForm(wishes),
-                    "X-Forwarded-For: " + std::string(chain) + "\r\n")
-        .status;
-  };
-  EXPECT_EQ(direct_post("甲", "198.51.100.1"), 200);
-  EXPECT_EQ(direct_post("乙", "198.51.100.2"), 429);
+  // From a peer that is not a trusted proxy the header changes nothing.
+  for (const char* proxy : {"", "192.0.2.0/24", "::1"}) {
+    TempDir other;
+    HostOptions plain = TestOptions(other.path());
+    plain.submit_interval = 60s;
+    if (*proxy) plain.trusted_proxies = {*AddressRange::Parse(proxy)};
+    ServedHost direct(plain);
+    auto direct_post = [&](std::string_view wishes, std::string_view chain) {
+      return PostForm(direct.port(), DedicationForm(wishes),
+                      "X-Forwarded-For: " + std::string(chain) + "\r\n")
+          .status;
+    };
+    EXPECT_EQ(direct_post("甲", "198.51.100.1"), 200) << proxy;
+    EXPECT_EQ(direct_post("乙", "198.51.100.2"), 429) << proxy;
+  }
 }
 
 TEST_F(HostTest, ManyAddressesSubmittingAtOnceAllLand) {
   HostOptions options = Options();
-  options.trust_forwarded_for = true;
+  options.trusted_proxies = LoopbackProxies();
   ServedHost served(options);
   std::vector<std::thread> threads;
   std::atomic<int> stored{0};

@@ -54,7 +54,7 @@ class SharedDatabaseTest : public ::testing::Test {
   std::unique_ptr<ServedHost> StartHost() {
     HostOptions options = TestOptions(dirs_.emplace_back(std::make_unique<TempDir>())->path());
     options.database = url_;
-    options.trust_forwarded_for = true;
+    options.trusted_proxies = LoopbackProxies();
     return std::make_unique<ServedHost>(options);
   }
 

@@ -360,7 +360,9 @@ TEST(HostCommandLine, DefaultsAndEveryOption) {
   EXPECT_EQ(line.options.connection.threads, 4u);
   EXPECT_EQ(line.options.connection.request_timeout, 3s);
   EXPECT_EQ(line.options.connection.max_connections_per_address, 0u);
-  EXPECT_TRUE(line.options.trust_forwarded_for);
+  ASSERT_EQ(line.options.trusted_proxies.size(), 2u);  // loopback, both families
+  EXPECT_TRUE(line.options.trusted_proxies[0].Contains("127.0.0.1"));
+  EXPECT_TRUE(line.options.trusted_proxies[1].Contains("::1"));
   EXPECT_EQ(line.options.connection.max_connections, 900u);
   EXPECT_TRUE(IsPostgresUrl(line.options.database));
   // The log names the database without its password.
@@ -405,6 +407,8 @@ TEST(HostCommandLine, MistakesAreNamed) {
   EXPECT_NE(message({"--feed-size", "12x"}).find("'12x'"), std::string::npos);
   EXPECT_NE(message({"--submit-interval", "-1"}).find("--submit-interval"), std::string::npos);
   EXPECT_NE(message({"--trust-forwarded-for=yes"}).find("takes no value"), std::string::npos);
+  EXPECT_NE(message({"--trusted-proxy", "proxy.example.com"}).find("numeric address"),
+            std::string::npos);
 }
 
 }  // namespace
@@ -426,6 +430,40 @@ TEST(ClientKeys, IPv6ByItsSlash64IPv4AsItIs) {
   };
   for (const auto& [address, key] : cases) EXPECT_EQ(ClientKey(address), key) << address;
   EXPECT_NE(ClientKey("2001:db8:1:2::1"), ClientKey("2001:db8:1:3::1"));
+}
+
+// A trusted proxy's range: which peers match, and which texts are refused as ranges.
+TEST(TrustedProxies, RangesMatchTheirPeersOnly) {
+  struct Case {
+    const char* range;
+    const char* peer;
+    bool match;
+  };
+  const Case cases[] = {
+      {"10.0.0.5", "10.0.0.5", true},
+      {"10.0.0.5", "10.0.0.6", false},
+      {"10.0.0.0/24", "10.0.0.200", true},
+      {"10.0.0.0/24", "10.0.1.1", false},
+      {"10.0.0.0/24", "::ffff:10.0.0.9", true},
+      {"127.0.0.0/8", "127.1.2.3", true},
+      {"::1", "::1", true},
+      {"::1", "127.0.0.1", false},
+      {"[2001:db8::]/32", "2001:db8:ffff::1", true},
+      {"2001:db8::/32", "2001:db9::1", false},
+      {"0.0.0.0/0", "203.0.113.1", true},
+      {"0.0.0.0/0", "2001:db8::1", false},
+      {"10.0.0.5", "not an address", false},
+  };
+  for (const auto& c : cases) {
+    const std::optional<AddressRange> range = AddressRange::Parse(c.range);
+    ASSERT_TRUE(range) << c.range;
+    EXPECT_EQ(range->Contains(c.peer), c.match) << c.range << " " << c.peer;
+  }
+  EXPECT_EQ(AddressRange::Parse("10.0.0.0/24")->Label(), "10.0.0.0/24");
+  for (const char* bad : {"", "10.0.0.1/8", "10.0.0.0/33", "::/129", "10.0.0.0/", "10.0.0.0/x",
+                          "proxy.example.com", "10.0.0"}) {
+    EXPECT_FALSE(AddressRange::Parse(bad)) << bad;
+  }
 }
 
 }  // namespace

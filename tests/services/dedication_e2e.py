@@ -6,12 +6,20 @@ Started by dedication_e2e.sh inside headless_desktop.sh. The program's service h
     announcement and a dedication page whose form records what it receives;
   - with --host <sonaro-host>: the real service host, started here with an empty data folder,
     for the whole loop: a dedication submitted from the Request form comes back on the board
-    and its song plays.
+    and its song plays;
+  - with --host and --tls: a program built for https://127.0.0.1:18843, which is nginx with the
+    TLS configuration of docs/host.md and a certificate of the test's own authority, in front of
+    the real host. Trusting another authority, the program shows nothing from the host; trusting
+    the test's (SSL_CERT_FILE for the program's fetches, the NSS database in HOME for its
+    browser), it reads the board and submits a dedication through nginx.
 """
 import html
 import http.server
 import os
+import re
+import socket
 import socketserver
+import ssl
 import subprocess
 import sys
 import threading
@@ -21,10 +29,13 @@ import urllib.parse
 import pyatspi
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'radio'))
 from desktop import (Failure, Monitor, Peer, check, run_driver, tone_mp3,  # noqa: E402
                      wait_until, walk, xdotool)
+from live_formats_e2e import test_authority  # noqa: E402
 
 SERVICE = ('127.0.0.1', 8760)
+TLS_SERVICE = ('127.0.0.1', 18843)  # the TLS test program's service host
 SONG_PORT = 18990
 DIANGE = (269 + 45, 235 + 33)  # the board toggle, in the Main window (clear of its neighbour)
 MAIN_AT = (520, 40)  # room on the left for the card, below for the board
@@ -128,12 +139,13 @@ def bind_patiently(make, timeout=90):
 
 
 class RealHost:
-    def __init__(self, binary, work):
+    def __init__(self, binary, work, service=SERVICE, options=()):
+        self.service = service
         self.data = os.path.join(work, 'host-data')
         self.log = open(os.path.join(work, 'host.log'), 'w')
         self.proc = subprocess.Popen(
-            [binary, '--listen', '%s:%d' % SERVICE, '--data', self.data, '--submit-interval',
-             '0'], stdout=self.log, stderr=subprocess.STDOUT)
+            [binary, '--listen', '%s:%d' % service, '--data', self.data, '--submit-interval',
+             '0'] + list(options), stdout=self.log, stderr=subprocess.STDOUT)
         check(wait_until(self._up, 30), 'sonaro-host serves its feed')
 
     def _up(self):
@@ -144,13 +156,79 @@ class RealHost:
 
     def feed(self):
         import urllib.request
-        with urllib.request.urlopen('http://%s:%d/gg/diangatai1/xmlxianshi.asp' % SERVICE,
+        with urllib.request.urlopen('http://%s:%d/gg/diangatai1/xmlxianshi.asp' % self.service,
                                     timeout=5) as answer:
             return answer.read()
 
     def close(self):
         self.proc.terminate()
         self.proc.wait(timeout=10)
+
+
+class TlsFront:
+    """nginx ending TLS in front of one host, configured by docs/host.md's balancer block."""
+
+    def __init__(self, work, host_port, certificate):
+        docs = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'docs',
+                            'host.md')
+        with open(docs, encoding='utf-8') as f:
+            found = re.search(r'# nginx balancer: begin\n(.*?)# nginx balancer: end', f.read(),
+                              re.S)
+        check(found is not None, 'docs/host.md has the balancer configuration')
+        conf = found.group(1).replace('10.0.0.11:8760', '127.0.0.1:%d' % host_port)
+        conf = re.sub(r'\n *server 10\.0\.0\.12:8760;', '', conf)
+        conf = re.sub(r'\n *listen 80;', '', conf)
+        conf = conf.replace('listen 443 ssl;', 'listen %s:%d ssl;' % TLS_SERVICE)
+        conf = re.sub(r'ssl_certificate .*;', 'ssl_certificate %s;' % certificate[0], conf)
+        conf = re.sub(r'ssl_certificate_key .*;', 'ssl_certificate_key %s;' % certificate[1], conf)
+        check('listen %s:%d ssl;' % TLS_SERVICE in conf, 'the balancer ends TLS')
+        folder = os.path.join(work, 'nginx')
+        os.makedirs(os.path.join(folder, 'temp'))
+        self.access_log = os.path.join(folder, 'access.log')
+        self.error_log = os.path.join(folder, 'error.log')
+        temps = ''.join('%s_temp_path %s/temp/%s;\n' % (kind, folder, kind)
+                        for kind in ('client_body', 'proxy', 'fastcgi', 'uwsgi', 'scgi'))
+        with open(os.path.join(folder, 'nginx.conf'), 'w') as f:
+            f.write('daemon off;\nworker_processes 1;\npid %s/nginx.pid;\n'
+                    'error_log %s info;\nevents { worker_connections 256; }\n'
+                    'http {\naccess_log %s;\n%s%s}\n'
+                    % (folder, self.error_log, self.access_log, temps, conf))
+        nginx = '/usr/sbin/nginx' if os.path.exists('/usr/sbin/nginx') else 'nginx'
+        self.proc = subprocess.Popen([nginx, '-c', os.path.join(folder, 'nginx.conf'), '-p', folder],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
+        check(wait_until(self._up, 30), 'nginx listens on %s:%d' % TLS_SERVICE)
+
+    def _up(self):
+        try:
+            socket.create_connection(TLS_SERVICE, timeout=1).close()
+            return True
+        except OSError:
+            return False
+
+    def get(self, path, authority):
+        import urllib.request
+        context = ssl.create_default_context(cafile=authority)
+        with urllib.request.urlopen('https://%s:%d%s' % (TLS_SERVICE + (path,)), timeout=5,
+                                    context=context) as answer:
+            return answer.read()
+
+    def requests(self):
+        with open(self.access_log) as f:
+            return f.read().splitlines()
+
+    def refused_handshakes(self):
+        with open(self.error_log) as f:
+            return f.read().count('while SSL handshaking')
+
+    def close(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=10)
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(('127.0.0.1', 0))
+        return probe.getsockname()[1]
 
 
 # --- the program's windows -------------------------------------------------------------------
@@ -406,7 +484,92 @@ def run_loop(program, monitor, host):
     check_card(ded, monitor, dedication, 770)
 
 
+def trust_in_browser(authority):
+    """Adds an authority to the NSS database in HOME, where the embedded browser looks."""
+    nssdb = 'sql:' + os.path.join(os.environ['HOME'], '.pki', 'nssdb')
+    os.makedirs(nssdb[4:], exist_ok=True)
+    if not os.path.exists(os.path.join(nssdb[4:], 'cert9.db')):
+        subprocess.run(['certutil', '-N', '-d', nssdb, '--empty-password'], check=True)
+    subprocess.run(['certutil', '-A', '-d', nssdb, '-n', authority, '-t', 'C,,', '-i', authority],
+                   check=True)
+
+
+def run_tls(args, start):
+    authorities = {}
+    for name in ('ours', 'other'):
+        os.makedirs(os.path.join(args.work, name))
+        authorities[name] = test_authority(os.path.join(args.work, name))
+    host = RealHost(args.host, args.work, ('127.0.0.1', free_port()), ['--trust-forwarded-for'])
+    front = TlsFront(args.work, host.service[1], authorities['ours'][1])
+    try:
+        import urllib.parse
+        import urllib.request
+        seeded = dict(chenghu='老师', diangezhe='小周', beichenghu='亲爱的', beidiangezhe='阿美',
+                      geming='茉莉花', gequdizhi='http://127.0.0.1:%d/song660' % SONG_PORT,
+                      zhufuyu='加密的祝福')
+        form = dict(beichenghu=seeded['beichenghu'], beiname=seeded['beidiangezhe'],
+                    geming=seeded['geming'], dizhi=seeded['gequdizhi'],
+                    neirong=seeded['zhufuyu'], dianchenghu=seeded['chenghu'],
+                    dianname=seeded['diangezhe'])
+        urllib.request.urlopen('http://%s:%d/gg/diangatai1/index.asp' % host.service,
+                               urllib.parse.urlencode(form, encoding='gbk').encode(), 5).read()
+        ours = authorities['ours'][0]
+        check(front.get('/gg/diangatai1/xmlxianshi.asp', ours) == host.feed(),
+              'nginx serves the host\'s feed over TLS')
+        announcement = front.get('/gonggao.txt', ours).decode('gbk').strip()
+
+        # Trusting another authority: every fetch and page load is refused, none reaches the host,
+        # and nothing is shown.
+        trust_in_browser(authorities['other'][0])
+        os.environ['SSL_CERT_FILE'] = authorities['other'][0]
+        checked = len(front.requests())
+        program = start()
+        ded = Dedications(program)
+        ded.move_main(*MAIN_AT)
+        ded.show_board()
+        e = board_request_button(ded)
+        click(e.x + e.width // 2, e.y + e.height // 2)
+        time.sleep(2.5 * REFRESH)  # two refreshes of the board
+        check(front.refused_handshakes() >= 3,
+              'the program\'s TLS handshakes are refused (%d)' % front.refused_handshakes())
+        check(front.requests()[checked:] == [],
+              'no request reaches nginx: %r' % front.requests()[checked:][:3])
+        check(ded.rows() == [], 'the board shows nothing')
+        check(announcement not in [t.strip() for t in ded.labels()], 'the announcement is not shown')
+        program.close_checked()
+
+        # Trusting the test's authority: the board, then a dedication through nginx.
+        trust_in_browser(ours)
+        os.environ['SSL_CERT_FILE'] = ours
+        program = start()
+        ded = Dedications(program)
+        ded.move_main(*MAIN_AT)
+        ded.show_board()
+        check(wait_until(lambda: ded.rows() == [as_row(seeded)], 3 * REFRESH),
+              'the board lists the host\'s dedication, read over TLS')
+        check(wait_until(lambda: announcement in [t.strip() for t in ded.labels()], 5),
+              'the announcement shows')
+        values = {'beichenghu': '亲爱的', 'beiname': '莉莉', 'geming': '月亮河',
+                  'dizhi': 'http://127.0.0.1:%d/song770' % SONG_PORT, 'neirong': '经由 TLS 的祝福',
+                  'dianchenghu': '老朋友', 'dianname': '小汤'}
+        fill_request_form(ded, values)
+        check(wait_until(lambda: '小汤'.encode('gbk') in host.feed(), 15),
+              'sonaro-host stored the dedication submitted over TLS')
+        check(any('"POST /gg/diangatai1/index.asp' in line for line in front.requests()),
+              'the form was posted through nginx')
+        submitted = dict(chenghu='老朋友', diangezhe='小汤', beichenghu='亲爱的', beidiangezhe='莉莉',
+                         geming='月亮河', gequdizhi=values['dizhi'], zhufuyu='经由 TLS 的祝福')
+        check(wait_until(lambda: ded.rows() == [as_row(seeded), as_row(submitted)],
+                         2.5 * REFRESH), 'the next refresh lists it')
+        program.close_checked()
+    finally:
+        front.close()
+        host.close()
+
+
 def drive(args, start):
+    if args.tls:
+        return run_tls(args, start)
     songs = Peer(SONG_PORT)
     for pitch in (660, 770, 990):
         songs.serve('/song%d' % pitch, tone_mp3(pitch, args.work), endless=True)
@@ -433,4 +596,6 @@ def drive(args, start):
 
 if __name__ == '__main__':
     sys.exit(run_driver(drive, 'all end-to-end checks passed', [
-        ('--host', {'help': 'a sonaro-host binary: run the whole loop against it'})]))
+        ('--host', {'help': 'a sonaro-host binary: run the whole loop against it'}),
+        ('--tls', {'action': 'store_true',
+                   'help': 'the program is built for https://127.0.0.1:18843: nginx ends TLS'})]))

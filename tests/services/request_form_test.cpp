@@ -241,6 +241,30 @@ TEST_F(RequestForm, CloseDestroysAndReopeningReloadsThePage) {
   EXPECT_EQ(server_.Gets(), gets + 1);
 }
 
+// The build's service host with or without a scheme: every address keeps it, and only a bare
+// host hands the dedication page over as a user would type it.
+TEST(ServiceHostAddresses, KeepTheSchemeTheBuildGave) {
+  struct Case {
+    const char* configured;
+    const char* feed;
+    const char* page;
+  };
+  const Case cases[] = {
+      {"radio.example.com", "http://radio.example.com/f", "radio.example.com/p"},
+      {"127.0.0.1:8760", "http://127.0.0.1:8760/f", "127.0.0.1:8760/p"},
+      {"https://radio.example.com", "https://radio.example.com/f", "https://radio.example.com/p"},
+      {"HTTPS://radio.example.com:8443/", "https://radio.example.com:8443/f",
+       "https://radio.example.com:8443/p"},
+      {"http://[::1]:8760", "http://[::1]:8760/f", "http://[::1]:8760/p"},
+  };
+  for (const Case& c : cases) {
+    OverrideServiceHostForTesting(c.configured);
+    EXPECT_EQ(ServiceAddress("/f"), c.feed) << c.configured;
+    EXPECT_EQ(DedicationPageAddress("/p"), c.page) << c.configured;
+  }
+  OverrideServiceHostForTesting("");
+}
+
 TEST_F(RequestForm, HelpOpensTheHelpPageAndSubmitWithoutAPageDoesNothingElse) {
   UrlCatcher catcher;
   QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "Open");
