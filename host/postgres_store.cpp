@@ -4,11 +4,13 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,6 +39,11 @@ CREATE TABLE dedications (
 );
 CREATE INDEX dedications_by_address ON dedications (from_address, id);
 )sql",
+    // 2: each submission's own key, by which one whose COMMIT went unanswered is looked for.
+    R"sql(
+ALTER TABLE dedications ADD COLUMN submission_key UUID;
+CREATE UNIQUE INDEX dedications_by_submission_key ON dedications (submission_key);
+)sql",
 };
 constexpr int kSchemaVersion = static_cast<int>(std::size(kSchemaSteps));
 
@@ -55,8 +62,11 @@ constexpr const char* kChannel = "sonaro_feed";
 
 constexpr const char* kInsert =
     "INSERT INTO dedications (from_address, chenghu, diangezhe, beichenghu, beidiangezhe, "
-    "geming, gequdizhi, zhufuyu, received_at) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, "
-    "coalesce(to_timestamp($9::bigint / 1000.0), clock_timestamp())) RETURNING id";
+    "geming, gequdizhi, zhufuyu, received_at, submission_key) VALUES ($1, $2, $3, $4, $5, $6, "
+    "$7, $8, coalesce(to_timestamp($9::bigint / 1000.0), clock_timestamp()), $10::uuid) "
+    "RETURNING id";
+
+constexpr const char* kKept = "SELECT id FROM dedications WHERE submission_key = $1::uuid";
 
 constexpr const char* kRepeated =
     "SELECT 1 FROM (SELECT zhufuyu FROM dedications ORDER BY id DESC LIMIT $1) AS recent "
@@ -98,30 +108,41 @@ class PostgresStore final : public DedicationStore {
     std::lock_guard lock(mutex_);
     // Not repeated on a lost connection: the record may have been kept before it broke.
     Ready();
-    return Insert(d, from_address, std::nullopt);
+    return Insert(d, from_address, std::nullopt, std::nullopt);
   }
 
   Submission Submit(const Dedication& d, std::string_view from_address,
                     const SubmissionRules& rules, std::size_t repeat_window) override {
     std::lock_guard lock(mutex_);
+    const std::string key = NewKey();
     // Read committed whatever the database's default: each statement after the lock must see
     // what the host before us committed (under repeatable read the snapshot would be older).
     Again([&] { return Run("BEGIN ISOLATION LEVEL READ COMMITTED", {}, PGRES_COMMAND_OK); });
+    Submission result;
     try {
       Run(std::string("SELECT pg_advisory_xact_lock(") + kSubmitLock + ")", {}, PGRES_TUPLES_OK);
-      Submission result = CheckAndInsert(d, from_address, rules, repeat_window);
+      result = CheckAndInsert(d, from_address, rules, repeat_window, key);
       // Every host listening hears of it when (and only if) it is committed.
       if (result.outcome == Submission::Outcome::kStored) {
         Run(std::string("SELECT pg_notify('") + kChannel + "', $1)", {std::to_string(result.id)},
             PGRES_TUPLES_OK);
       }
-      // Committed before the answer: a dedication confirmed is one stored.
-      Run("COMMIT", {}, PGRES_COMMAND_OK);
-      return result;
     } catch (...) {
       Result ignored(PQexec(conn_, "ROLLBACK"));
       throw;
     }
+    // Committed before the answer: a dedication confirmed is one stored. A COMMIT that failed
+    // with an answer ended the transaction; one whose answer was lost may have been carried out,
+    // and then it is answered as stored (else the user's retry is refused as a repeat of it).
+    try {
+      Run("COMMIT", {}, PGRES_COMMAND_OK);
+    } catch (const StoreError& e) {
+      if (PQstatus(conn_) != CONNECTION_BAD || result.outcome != Submission::Outcome::kStored) {
+        throw;
+      }
+      return {Submission::Outcome::kStored, KeptAs(key, e), {}};
+    }
+    return result;
   }
 
   std::vector<Dedication> Latest(std::size_t count) override {
@@ -278,8 +299,40 @@ class PostgresStore final : public DedicationStore {
     Run(std::string("SELECT pg_advisory_unlock(") + kSchemaLock + ")", {}, PGRES_TUPLES_OK);
   }
 
+  // 128 random bits as a UUID's 32 hex digits.
+  std::string NewKey() {
+    std::string key(32, '0');
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (std::size_t part = 0; part < 4; ++part) {
+      std::uint32_t bits = random_();
+      for (std::size_t digit = 0; digit < 8; ++digit, bits >>= 4) {
+        key[part * 8 + digit] = kHex[bits & 15];
+      }
+    }
+    return key;
+  }
+
+  // The id of the record submitted with key, on a connection made again after the answer to its
+  // COMMIT was lost; throws lost when it was not kept, and StoreError when that cannot be told.
+  // The lost session's transaction holds the submission lock until it ends (by the COMMIT, or by
+  // the server finding the session gone): once this session has had the lock, the record is
+  // there or never will be. The lock statement is a transaction of its own, so it is had and
+  // given back at once.
+  std::int64_t KeptAs(const std::string& key, const StoreError& lost) {
+    try {
+      Ready();
+      Run(std::string("SELECT pg_advisory_xact_lock(") + kSubmitLock + ")", {}, PGRES_TUPLES_OK);
+      Result rows = Run(kKept, {key}, PGRES_TUPLES_OK);
+      if (PQntuples(rows.get()) == 1) return std::stoll(PQgetvalue(rows.get(), 0, 0));
+    } catch (const StoreError& e) {
+      throw StoreError(std::string(lost.what()) + "; whether it was kept is unknown: " + e.what());
+    }
+    throw lost;
+  }
+
   Submission CheckAndInsert(const Dedication& d, std::string_view from_address,
-                            const SubmissionRules& rules, std::size_t repeat_window) {
+                            const SubmissionRules& rules, std::size_t repeat_window,
+                            const std::string& key) {
     Result repeated = Run(kRepeated, {std::to_string(repeat_window), d.wishes}, PGRES_TUPLES_OK);
     if (PQntuples(repeated.get()) > 0) return {Submission::Outcome::kRepeated, 0, {}};
     // The database's clock, the same for every host.
@@ -297,16 +350,16 @@ class PostgresStore final : public DedicationStore {
         return {Submission::Outcome::kTooSoon, 0, *wait};
       }
     }
-    return {Submission::Outcome::kStored, Insert(d, from_address, now), {}};
+    return {Submission::Outcome::kStored, Insert(d, from_address, now, key), {}};
   }
 
   std::int64_t Insert(const Dedication& d, std::string_view from_address,
-                      std::optional<std::int64_t> at) {
-    Result rows = Run(
-        kInsert,
-        {std::string(from_address), d.dedicatorTitle, d.dedicator, d.recipientTitle, d.recipient,
-         d.song, d.songAddress, d.wishes, at ? std::optional(std::to_string(*at)) : std::nullopt},
-        PGRES_TUPLES_OK);
+                      std::optional<std::int64_t> at, std::optional<std::string> key) {
+    Result rows = Run(kInsert,
+                      {std::string(from_address), d.dedicatorTitle, d.dedicator, d.recipientTitle,
+                       d.recipient, d.song, d.songAddress, d.wishes,
+                       at ? std::optional(std::to_string(*at)) : std::nullopt, std::move(key)},
+                      PGRES_TUPLES_OK);
     return std::stoll(PQgetvalue(rows.get(), 0, 0));
   }
 
@@ -346,8 +399,9 @@ class PostgresStore final : public DedicationStore {
   }
 
   const std::string url_;
-  std::mutex mutex_;  // for conn_
+  std::mutex mutex_;  // for conn_ and random_
   PGconn* conn_ = nullptr;
+  std::random_device random_;
   std::chrono::steady_clock::time_point down_until_{};  // no connecting again before this
   std::mutex listen_mutex_;                             // for listener_
   PGconn* listener_ = nullptr;                          // LISTENs for news of other hosts' records

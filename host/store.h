@@ -43,7 +43,8 @@ class DedicationStore {
   // the store sees in one order: refused as repeated when its wishes equal those of one of the
   // repeat_window most recent records (the board shows each wishes text once), as too soon
   // when the address's stored dedications leave it no turn under rules; otherwise kept as Add
-  // keeps it. Throws StoreError, and then nothing was stored.
+  // keeps it. Throws StoreError, and then nothing was stored, unless the storage's answer was
+  // lost and whether it stored the dedication could not be found out.
   virtual Submission Submit(const Dedication& dedication, std::string_view from_address,
                             const SubmissionRules& rules, std::size_t repeat_window) = 0;
 

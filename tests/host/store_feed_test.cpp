@@ -4,12 +4,18 @@
 #include <sqlite3.h>
 
 #include <libpq-fe.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -284,6 +290,145 @@ TEST_P(PostgresStoreTest, ASessionHoldingTheSubmissionLockHoldsNoSubmissionForLo
   EXPECT_TRUE(store->Latest(10).empty()) << "reading goes on";
   PQfinish(stalled);  // the stalled host's lock goes with its session
   EXPECT_EQ(store->Submit(Numbered(1), "x", none, 50).outcome, Submission::Outcome::kStored);
+}
+
+// A relay between stores and the server that, when armed, breaks the connection that sends a
+// COMMIT: kAnswer forwards it, waits for the server's answer (the transaction is then committed)
+// and closes without relaying it; kCommit closes without forwarding it. Once only.
+class CommitBreaker {
+ public:
+  enum class Cut { kNone, kAnswer, kCommit };
+
+  explicit CommitBreaker(int server_port) : server_port_(server_port) {
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener_, 16);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    accepting_ = std::thread([this] {
+      for (int client; (client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+        relays_.emplace_back([this, client] { Relay(client); });
+      }
+    });
+  }
+
+  ~CommitBreaker() {
+    stop_ = true;
+    ::shutdown(listener_, SHUT_RDWR);  // ends the accept
+    accepting_.join();
+    for (std::thread& relay : relays_) relay.join();
+    ::close(listener_);
+  }
+
+  int port() const { return port_; }
+  void Arm(Cut cut) { armed_ = cut; }
+  bool Armed() const { return armed_ != Cut::kNone; }
+
+ private:
+  static sockaddr_in Loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+  }
+
+  static bool SendAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+      ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      if (n <= 0) return false;
+      bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+  }
+
+  void Relay(int client) {
+    int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = Loopback(server_port_);
+    bool open = ::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    // libpq sends a statement's messages in one write: its Parse message holds "COMMIT".
+    constexpr std::string_view kCommitQuery("\0COMMIT\0", 8);
+    bool swallowing = false;  // the server's answer to a forwarded COMMIT
+    std::string swallowed;
+    char buffer[16384];
+    while (open && !stop_) {
+      pollfd ready[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+      if (::poll(ready, 2, 100) <= 0) continue;
+      if (ready[0].revents != 0) {
+        ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        std::string_view bytes(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+        Cut cut = bytes.find(kCommitQuery) != std::string_view::npos ? armed_.exchange(Cut::kNone)
+                                                                     : Cut::kNone;
+        swallowing = cut == Cut::kAnswer;
+        open = n > 0 && cut != Cut::kCommit && SendAll(server, bytes);
+      }
+      if (open && ready[1].revents != 0) {
+        ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
+        std::string_view bytes(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+        if (swallowing) swallowed.append(bytes);
+        // Closed once the server's CommandComplete says COMMIT, never relayed.
+        open = n > 0 && (swallowing ? swallowed.find("COMMIT") == std::string::npos
+                                    : SendAll(client, bytes));
+      }
+    }
+    ::close(client);
+    ::close(server);
+  }
+
+  const int server_port_;
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<Cut> armed_{Cut::kNone};
+  std::atomic<bool> stop_{false};
+  std::thread accepting_;
+  std::vector<std::thread> relays_;  // the accepting thread's until it ends
+};
+
+TEST_P(PostgresStoreTest, ASubmissionWhoseCommitWentUnansweredIsAnsweredAsItEnded) {
+  using Outcome = Submission::Outcome;
+  using Cut = CommitBreaker::Cut;
+  struct Case {
+    const char* what;
+    Cut cut;
+    bool kept;        // committed by the server, though the store heard no answer
+    Outcome retried;  // the user sends it again
+  };
+  const Case cases[] = {
+      {"the answer to the COMMIT lost", Cut::kAnswer, true, Outcome::kRepeated},
+      {"the COMMIT lost on its way", Cut::kCommit, false, Outcome::kStored},
+  };
+  CommitBreaker breaker(server_->port());
+  auto store = OpenPostgresStore("postgresql://sonaro@127.0.0.1:" + std::to_string(breaker.port()) +
+                                 location_.substr(location_.rfind('/')));
+  const SubmissionRules none{0ms, 0, 1h};
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Dedication wish = Numbered(++number);
+    const std::int64_t newest = store->NewestId();
+    breaker.Arm(c.cut);
+    std::optional<Submission> answer;
+    try {
+      answer = store->Submit(wish, "x", none, 50);
+    } catch (const StoreError& e) {
+      std::printf("%s: %s\n", c.what, e.what());
+    }
+    EXPECT_FALSE(breaker.Armed()) << "the connection did not break at the COMMIT";
+    std::vector<Dedication> feed = store->Latest(50);
+    EXPECT_EQ(std::count(feed.begin(), feed.end(), wish), c.kept ? 1 : 0);
+    if (c.kept) {
+      ASSERT_TRUE(answer) << "a dedication stored was answered as not";
+      EXPECT_EQ(answer->outcome, Outcome::kStored);
+      EXPECT_EQ(answer->id, store->NewestId());
+      EXPECT_EQ(feed.back(), wish);
+    } else {
+      EXPECT_FALSE(answer) << "a dedication not stored was answered as stored";
+      EXPECT_EQ(store->NewestId(), newest);
+    }
+    EXPECT_EQ(store->Submit(wish, "x", none, 50).outcome, c.retried);
+  }
 }
 
 TEST_P(PostgresStoreTest, ADatabaseOfANewerSchemaIsRefused) {
