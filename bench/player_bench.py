@@ -10,7 +10,10 @@ bus, PulseAudio null sink). Measures, in alternating rounds:
   - mpv --no-config --no-video: from starting it on the same stream to the same block;
   - an HLS station (ffmpeg's live muxer, AAC in MPEG-TS) behind Ibox网络电台: sonaro's click
     against mpv started on the same playlist address.
-and the peak memory (RSS and PSS summed over the process tree, the browser's processes
+For each sonaro click it prints where the time went: the stages the program notes in
+SONARO_STAGE_LOG (click handled, Player page written, view created, page loaded, appendItem
+received, first stream bytes, first decoded audio) and the first audible block, medians from the
+click. And the peak memory (RSS and PSS summed over the process tree, the browser's processes
 included) of sonaro with the player and the advert box alive, against goodvibes' and mpv's.
 --smoke: one round, for CI; the figures are only printed.
 """
@@ -31,6 +34,8 @@ from stations_e2e import HTTP_STATION_PORT  # noqa: E402
 from live_formats_e2e import Files, live_hls, media_sequence  # noqa: E402
 
 ROUNDS = 7
+STAGES = ['click', 'page written', 'view created', 'page loaded', 'appendItem', 'stream bytes',
+          'decoded']
 LOUD = 1000  # rms of a 10 ms block counted as audible
 
 # The Station panel's tree: its place in the panel and its rows (as the program lays them
@@ -47,8 +52,9 @@ class Program:
     """The program as users run it: no accessibility bridge, driven by the pointer only."""
 
     def __init__(self, path, work):
+        self.stage_log = os.path.join(work, 'stages.log')
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='0', QT_ACCESSIBILITY='0',
-                   NO_AT_BRIDGE='1')
+                   NO_AT_BRIDGE='1', SONARO_STAGE_LOG=self.stage_log)
         self.out = open(os.path.join(work, 'program.log'), 'w')
         self.proc = subprocess.Popen([path], stdout=self.out, stderr=subprocess.STDOUT, env=env)
         self.panel = None
@@ -79,6 +85,20 @@ class Program:
             e2e.xdotool('click', '--repeat', '2', '--delay', '80', '1')
         else:
             e2e.xdotool('click', '1')
+
+    def stages_since(self, clicked):
+        """{stage: ms from clicked} for the first time each stage was noted after it."""
+        found = {}
+        try:
+            with open(self.stage_log) as f:
+                for line in f:
+                    at, name = line.rstrip('\n').split(' ', 1)
+                    at = int(at) / 1e9
+                    if at >= clicked and name not in found:
+                        found[name] = (at - clicked) * 1000
+        except OSError:
+            pass
+        return found
 
     def close(self):
         self.proc.terminate()
@@ -241,6 +261,7 @@ def main():
     goodvibes = None
     memory = PeakMemory(program.proc.pid)
     times = {'sonaro': [], 'goodvibes': [], 'mpv': [], 'sonaro-hls': [], 'mpv-hls': []}
+    stages = {'sonaro': [], 'sonaro-hls': []}
     mpv_peaks = []
     try:
         goodvibes = Goodvibes(args.work, program.panel)
@@ -253,13 +274,19 @@ def main():
             if not monitor.wait_silence(10):
                 raise e2e.Failure('no silence before ' + what)
 
-        def click_station(row):
+        def click_station(row, kind):
             x, y = program.row(row)
             e2e.xdotool('mousemove', x, y)
             time.sleep(0.2)
             start = monitor.count()
+            clicked = time.monotonic()
             e2e.xdotool('click', '1')
-            return first_audible(monitor, start, 15)
+            heard = first_audible(monitor, start, 15)
+            noted = program.stages_since(clicked)
+            if heard is not None:
+                noted['audible'] = heard * 1000
+            stages[kind].append(noted)
+            return heard
 
         def start_mpv(address):
             start = monitor.count()
@@ -269,7 +296,7 @@ def main():
 
         for _ in range(args.rounds):
             silence_first('the round')
-            times['sonaro'].append(click_station(ROW_LVCHENG))
+            times['sonaro'].append(click_station(ROW_LVCHENG, 'sonaro'))
 
             silence_first('goodvibes')
             start = monitor.count()
@@ -287,7 +314,7 @@ def main():
 
             # HLS: the same live playlist, sonaro's click against mpv.
             silence_first('the HLS round')
-            times['sonaro-hls'].append(click_station(ROW_IBOX))
+            times['sonaro-hls'].append(click_station(ROW_IBOX, 'sonaro-hls'))
             silence_first('mpv on HLS')
             mpv, heard = start_mpv(hls_url)
             times['mpv-hls'].append(heard)
@@ -323,6 +350,14 @@ def main():
     for name, values in times.items():
         print('  %-9s %7.1f   %s' % (name, medians[name],
                                      ' '.join('%.0f' % (v * 1000) for v in values)))
+    print('Where sonaro\'s time goes, ms from the click (xdotool\'s) to each stage (median):')
+    print('  %-14s %9s %9s' % ('stage', 'http', 'HLS'))
+    for stage in STAGES + ['audible']:
+        cells = []
+        for kind in ('sonaro', 'sonaro-hls'):
+            values = [noted[stage] for noted in stages[kind] if stage in noted]
+            cells.append('%.0f' % statistics.median(values) if values else '-')
+        print('  %-14s %9s %9s' % (stage, cells[0], cells[1]))
     print('Peak memory of the process tree (MiB; sonaro with the player and advert box alive):')
     for name, (rss, pss) in peaks.items():
         print('  %-9s RSS %7.1f  PSS %7.1f' % (name, rss / 1024, pss / 1024))

@@ -13,6 +13,7 @@
 #include <QWebEngineView>
 #include <memory>
 
+#include "core/stages.h"
 #include "media/media_player.h"
 #include "media/media_session.h"
 
@@ -78,7 +79,10 @@ QWidget* NewView(QWidget* parent, bool playerPage) {
   auto* page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
   // Only the player's own views may reach the media player: never the advert box or the
   // Request form's page, which come from the network.
-  if (playerPage) media::AttachMediaPlayer(page, true);
+  if (playerPage) {
+    media::AttachMediaPlayer(page, true);
+    QObject::connect(page, &QWebEnginePage::loadFinished, [] { core::NoteStage("page loaded"); });
+  }
   view->setPage(page);
   if (!playerPage) new DiscardWhileHidden(view);
   return view;

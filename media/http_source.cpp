@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/stages.h"
 #include "media/icy.h"
 #include "media/playlist.h"
 
@@ -73,6 +74,7 @@ size_t OnBody(char* data, size_t, size_t count, void* user) {
   // The length is known before any reader sees a byte, so nobody takes a file for a stream.
   if (!shared->lengthRead) {
     shared->lengthRead = true;
+    core::NoteStage("stream bytes");
     curl_off_t length = -1;
     if (curl_easy_getinfo(shared->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
         length >= 0) {

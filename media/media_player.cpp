@@ -7,6 +7,7 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 
+#include "core/stages.h"
 #include "media/media_session.h"
 
 // The shim is a resource of this static library: registered by hand, as nothing else would
@@ -81,6 +82,7 @@ void MediaPlayerObject::appendItem(const QString& address) {
   QUrl url(address, QUrl::TolerantMode);
   if (page_ && url.isRelative() && !address.isEmpty()) url = page_->url().resolved(url);
   items_.append(address);
+  core::NoteStage("appendItem");
   if (!session_) StartSession();
   session_->Append(url.toEncoded().toStdString());
 }

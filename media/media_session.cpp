@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/stages.h"
 #include "media/http_source.h"
 #include "media/icy.h"
 #include "media/mpv_library.h"
@@ -477,6 +478,7 @@ struct MediaSession::Core {
       if (event->event_id == MPV_EVENT_PROPERTY_CHANGE && direct) {
         NoteMetadata();
       } else if (event->event_id == MPV_EVENT_PLAYBACK_RESTART) {
+        core::NoteStage("decoded");
         lastHeard = Clock::now();
         quiet = false;
         ReportState(State::Playing);

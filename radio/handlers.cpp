@@ -1,5 +1,6 @@
 #include "radio/handlers.h"
 
+#include "core/stages.h"
 #include "radio/directory_tuning.h"
 #include "radio/player.h"
 #include "radio/stations.h"
@@ -16,6 +17,7 @@ void OnStationSelected(const ui::Event&) {
   const std::string text = ui::TreeItemText(ids::kStationPanel, ids::panel::kTree, index);
   const Station* station = FindStation(text);
   if (!station) return;
+  core::NoteStage("click");
   ui::SetText(ids::kMainWindow, ids::main::kStationBox, station->displayName);
   if (StationsFromDirectory()) {
     TuneFromDirectory(size_t(station - Stations().data()), *station);

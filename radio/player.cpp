@@ -12,6 +12,7 @@
 #include "assets/assets.h"
 #include "browser/browser_control.h"
 #include "core/files.h"
+#include "core/stages.h"
 #include "radio/directory_tuning.h"
 #include "radio/now_playing.h"
 #include "radio/page_template.h"
@@ -136,9 +137,11 @@ void PagePlayer::Play(const core::Text& address, const core::Text& displayName) 
   pagePath_ = folder + "qvpl.html";
   if (!folder.empty()) WriteIntoFolder(pagePath_, pageText_);
   pagePath_ = PageAddress(pagePath_);
+  core::NoteStage("page written");
   // 8.-10.
   browser_.Close();
   browser_.Create(pagePath_, left_, top_, width_, height_, {}, {}, parent_.data());
+  core::NoteStage("view created");
   browser::InstallRightClickFilter(browser_.GetHandle());
   NotePlay(address, displayName);
   ShowStreamState();
