@@ -39,6 +39,10 @@ constexpr uint32_t ArgbFromColor(Colour colour, int alpha) {
 // truncates toward zero.
 QSize FitSize(int imageWidth, int imageHeight, int boxWidth, int boxHeight);
 
+// The smallest rectangle holding every pixel that differs between two pictures of one size;
+// the whole of after when the sizes differ (or before is null), empty when nothing changed.
+QRect ChangedArea(const QImage& before, const QImage& after);
+
 class Image : public QObject {
  public:
   // Decodes PNG, GIF, JPEG or BMP bytes; null when they do not decode. With allFrames every

@@ -7,10 +7,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRegion>
 #include <QTimer>
 #include <array>
 #include <cstdlib>
 
+#include "skin/image.h"
 #include "skin/internal.h"
 #include "skin/props.h"
 #include "skin/runtime.h"
@@ -66,9 +68,17 @@ void LayerSurface::Cover(QWidget* widget) {
 }
 
 void LayerSurface::Present(const QImage& frame, std::optional<QLine> caret) {
+  // Only what changed is painted and sent to the display: an animation's frame is mostly the
+  // one before, and a blink changes one line.
+  QRegion changed(ChangedArea(frame_, frame));
+  if (caret != caret_) {
+    for (const std::optional<QLine>& line : {caret_, caret}) {
+      if (line) changed += QRect(line->p1(), line->p2()).normalized().adjusted(-1, -1, 1, 1);
+    }
+  }
   frame_ = frame;
   caret_ = caret;
-  window_->update();
+  if (!changed.isEmpty()) window_->update(changed);
 }
 
 void LayerSurface::Paint(QPainter& painter, QPoint offset) const {

@@ -34,6 +34,32 @@ TEST(SkinHelpers, FitSizeShrinksOnlyAndKeepsTheAspect) {
   EXPECT_EQ(FitSize(7, 3, 5, 5), QSize(5, 2));
 }
 
+// What a layered window repaints after a new frame: only the pixels that differ.
+TEST(SkinHelpers, ChangedAreaBoundsTheDifferingPixels) {
+  QImage before(40, 30, QImage::Format_ARGB32_Premultiplied);
+  before.fill(0x80102030u);
+  struct Case {
+    std::vector<QPoint> changed;
+    QRect area;
+  };
+  const Case cases[] = {
+      {{}, QRect()},
+      {{{0, 0}}, QRect(0, 0, 1, 1)},
+      {{{39, 29}}, QRect(39, 29, 1, 1)},
+      {{{5, 20}, {30, 3}}, QRect(QPoint(5, 3), QPoint(30, 20))},
+      {{{12, 7}, {12, 8}, {13, 7}}, QRect(QPoint(12, 7), QPoint(13, 8))},
+  };
+  for (const Case& c : cases) {
+    QImage after = before.copy();
+    for (const QPoint& p : c.changed) after.setPixel(p, 0x80102031u);
+    EXPECT_EQ(ChangedArea(before, after), c.area) << c.changed.size();
+  }
+  // A first frame, a new size or format: all of it.
+  EXPECT_EQ(ChangedArea(QImage(), before), before.rect());
+  EXPECT_EQ(ChangedArea(before.copy(0, 0, 20, 30), before), before.rect());
+  EXPECT_EQ(ChangedArea(before.convertToFormat(QImage::Format_ARGB32), before), before.rect());
+}
+
 TEST(SkinHelpers, LoadImageFromBytesDecodesOrGivesNull) {
   EXPECT_EQ(LoadImageFromBytes(QByteArray()), nullptr);
   EXPECT_EQ(LoadImageFromBytes(QByteArray("not a picture")), nullptr);
