@@ -74,6 +74,19 @@ bool ContainsNoCase(std::string_view text, std::string_view word) {
   return false;
 }
 
+// How many bytes at the end are the start of a UTF-8 character that the body does not finish.
+size_t CutUtf8Tail(std::string_view bytes) {
+  size_t following = 0;  // continuation bytes at the very end
+  while (following < 3 && following < bytes.size() &&
+         (static_cast<unsigned char>(bytes[bytes.size() - 1 - following]) & 0xC0) == 0x80) {
+    ++following;
+  }
+  if (following == bytes.size()) return 0;
+  const auto lead = static_cast<unsigned char>(bytes[bytes.size() - 1 - following]);
+  const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return length > following + 1 ? following + 1 : 0;
+}
+
 QString DecodeBody(std::string_view body) {
   size_t bom = 0;
   switch (BomOf(body, &bom)) {
@@ -93,6 +106,13 @@ QString DecodeBody(std::string_view body) {
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   QString text = utf8.decode(QByteArrayView(body.data(), qsizetype(body.size())));
   if (!utf8.hasError()) return text;
+  // A body cut off inside its last character (a torn file, a read stopped at its limit) is still
+  // UTF-8: the cut character is dropped rather than the whole read as GBK.
+  if (const size_t cut = CutUtf8Tail(body); cut > 0) {
+    QStringDecoder rest(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    text = rest.decode(QByteArrayView(body.data(), qsizetype(body.size() - cut)));
+    if (!rest.hasError()) return text;
+  }
   return core::FromGbk(body);  // the servers of Chinese stations write their playlists in GBK
 }
 
@@ -420,6 +440,8 @@ Sniffed SniffPlaylist(std::string_view head, bool complete, std::string_view con
   }
   return Sniffed::Media;
 }
+
+std::string PlaylistTextAsUtf8(std::string_view body) { return DecodeBody(body).toStdString(); }
 
 Playlist ParsePlaylist(std::string_view body, std::string_view baseAddress) {
   const QString text = DecodeBody(body);

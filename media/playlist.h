@@ -55,4 +55,9 @@ inline constexpr size_t kMaxRefsPerEntry = 32;
 // lines; names in UTF-8 or GBK; comment lines and lines that give no address are skipped.
 Playlist ParsePlaylist(std::string_view body, std::string_view baseAddress);
 
+// A playlist's bytes as UTF-8 text, decoded as ParsePlaylist decodes them: by the byte order
+// mark (UTF-8, UTF-16) if there is one, else UTF-8 when the bytes are (a character cut off at the
+// very end is dropped), else GBK. For readers of other list files that take names the same way.
+std::string PlaylistTextAsUtf8(std::string_view body);
+
 }  // namespace sonaro::media

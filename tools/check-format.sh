@@ -6,7 +6,7 @@ cd "$root"
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   mapfile -t files < <(git ls-files '*.cpp' '*.h' | grep -v '^tests/fuzz/corpus/')
 else
-  mapfile -t files < <(find core ui skin media browser radio services app assets host tests bench tools \
+  mapfile -t files < <(find core ui skin media collection browser radio services app assets host tests bench tools \
     \( -name '*.cpp' -o -name '*.h' \) -not -path 'tests/fuzz/corpus/*' 2>/dev/null | sort)
 fi
 bad=0

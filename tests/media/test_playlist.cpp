@@ -188,6 +188,10 @@ TEST(PlsAndM3u, EntriesTitlesAndRelativeAddresses) {
       {"#EXTM3U\n#EXTINF:-1 tvg-id=\"x\",中国之声\nhttp://h/cnr1\n# note\n\n/abs/2\n",
        {{"http://h/cnr1"}, {"http://radio.test/abs/2"}},
        {"中国之声", ""}},
+      // Cut off inside a UTF-8 name: the names before it are still read as UTF-8, not GBK.
+      {"#EXTM3U\n#EXTINF:-1,中国之声\nhttp://h/1\n#EXTINF:-1,音" + std::string("乐").substr(0, 2),
+       {{"http://h/1"}},
+       {"中国之声"}},
       // Plain M3U, GBK title ignored as there is none; CRLF; a line that names nothing.
       {"http://h/1\r\nmms://h/2\r\n", {{"http://h/1"}, {"mms://h/2"}}, {"", ""}},
   };
