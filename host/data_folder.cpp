@@ -5,14 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
-#include "host/gbk.h"
+#include "host/log.h"
 
 namespace sonaro::host {
 namespace {
@@ -32,6 +33,31 @@ void WriteNewFile(const std::filesystem::path& path, std::string_view content) {
   if (error) {
     throw std::runtime_error("cannot create " + path.string() + ": " + error.message());
   }
+}
+
+long long Nanoseconds(const timespec& time) {
+  return static_cast<long long>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+// Reads at most limit bytes of the file; 0, or the errno of what failed.
+int ReadAtMost(const std::filesystem::path& path, size_t limit, std::string& bytes) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  bytes.clear();
+  char buffer[65536];
+  while (bytes.size() < limit) {
+    ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - bytes.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int error = errno;
+      ::close(fd);
+      return error;
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return 0;
 }
 
 }  // namespace
@@ -70,30 +96,48 @@ DataFolder::DataFolder(std::filesystem::path dir) : dir_(std::move(dir)) {
 
 DataFolder::~DataFolder() { ::close(lock_fd_); }
 
-OperatorFile::OperatorFile(std::filesystem::path path) : path_(std::move(path)) {}
+OperatorFile::OperatorFile(std::filesystem::path path, size_t max_bytes, Convert convert)
+    : path_(std::move(path)), max_bytes_(max_bytes), convert_(std::move(convert)) {}
 
-std::shared_ptr<const std::string> OperatorFile::Get() {
+void OperatorFile::Refresh() {
+  std::lock_guard lock(refresh_mutex_);
   struct stat info {};
-  std::lock_guard lock(mutex_);
   if (::stat(path_.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     identity_ = Identity{};
-    contents_.reset();
-    return nullptr;
+    settled_ = false;
+    contents_.store(nullptr);
+    return;
   }
-  Identity now{info.st_dev, info.st_ino, info.st_size,
-               static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
-  if (contents_ && now == identity_) return contents_;
-  std::ifstream in(path_, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (!in) {
-    identity_ = Identity{};
-    contents_.reset();
-    return nullptr;
-  }
+  const Identity now{info.st_dev, info.st_ino, info.st_size, Nanoseconds(info.st_mtim),
+                     Nanoseconds(info.st_ctim)};
+  // Every version is read twice, a check apart: a write in the same tick of the file system's
+  // clock as the first read leaves the identity unchanged.
+  if (now == identity_ && settled_) return;
+  const bool first_look = now != identity_;
   identity_ = now;
-  contents_ = std::make_shared<const std::string>(GbkFromOperatorFile(bytes.str()));
-  return contents_;
+  settled_ = !first_look;
+
+  auto over_limit = [&](unsigned long long size) {
+    settled_ = true;
+    Log(path_.string() + " has " + std::to_string(size) + " bytes, more than the " +
+        std::to_string(max_bytes_) + " served of it: " +
+        (contents_.load() ? "its previous contents are served" : "it is not served (404)") +
+        " until it is smaller");
+  };
+  if (static_cast<unsigned long long>(info.st_size) > max_bytes_) {
+    if (first_look) over_limit(static_cast<unsigned long long>(info.st_size));
+    return;
+  }
+  std::string bytes;
+  int error = ReadAtMost(path_, max_bytes_ + 1, bytes);
+  if (error != 0) {
+    if (first_look) Log("cannot read " + path_.string() + ": " + std::strerror(error));
+    contents_.store(nullptr);
+    return;
+  }
+  // Grown since it was looked at.
+  if (bytes.size() > max_bytes_) return over_limit(bytes.size());
+  contents_.store(std::make_shared<const std::string>(convert_(bytes)));
 }
 
 }  // namespace sonaro::host

@@ -7,17 +7,19 @@
 
 namespace sonaro::host {
 
-std::string BuildFeed(const std::vector<Dedication>& dedications) {
+std::string BuildFeed(const std::vector<Dedication>& dedications, const FieldLimits& limits) {
   const std::string root(core::feed_tag::kRoot);
   const std::string record(core::feed_tag::kRecord);
   std::string xml = "<" + root + ">\r\n";
   for (const Dedication& d : dedications) {
     xml += "<" + record + ">";
     for (const core::DedicationField& field : core::kDedicationFields) {
+      const size_t limit =
+          field.member == &Dedication::wishes ? limits.wishes_bytes : limits.other_bytes;
       xml += '<';
       xml += field.feedTag;
       xml += '>';
-      xml += EscapeXml(d.*field.member);
+      xml += EscapeXml(CutToGbkBytes(d.*field.member, limit));
       xml += "</";
       xml += field.feedTag;
       xml += '>';

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <stdexcept>
@@ -182,6 +183,19 @@ std::string GbkFromUtf8(std::string_view utf8) {
   }
   // GB18030 has a code for every Unicode character, so well-formed input always converts.
   return GbkPart(Convert("GB18030", "UTF-8", clean).value_or(std::string()));
+}
+
+std::string_view CutToGbkBytes(std::string_view utf8, size_t gbk_bytes) {
+  size_t at = 0;
+  size_t counted = 0;
+  while (at < utf8.size()) {
+    size_t length = Utf8CharLength(utf8.substr(at));
+    const size_t cost = length > 1 ? 2 : 1;
+    if (counted + cost > gbk_bytes) break;
+    counted += cost;
+    at += std::max<size_t>(length, 1);
+  }
+  return utf8.substr(0, at);
 }
 
 std::optional<std::string> StrictGbkFromUtf8(std::string_view utf8) {

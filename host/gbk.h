@@ -5,6 +5,7 @@
 // become "?" on the way out.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,12 @@ std::string GbkFromUtf8(std::string_view utf8);
 // UTF-8 to GBK when every character has a GBK code; nothing otherwise (or when utf8 is not
 // well-formed).
 std::optional<std::string> StrictGbkFromUtf8(std::string_view utf8);
+
+// The longest start of utf8 that GbkFromUtf8 makes at most gbk_bytes of, cut between
+// characters. Counts two bytes for each character that is not ASCII (a character GBK lacks, which
+// becomes a one-byte "?", is counted as two all the same) and one for each byte of malformed
+// UTF-8: exact for text GBK holds.
+std::string_view CutToGbkBytes(std::string_view utf8, size_t gbk_bytes);
 
 // An operator's file as the player should get it: UTF-8 (a leading byte-order mark dropped) is
 // converted; anything that is not UTF-8 is taken to be GBK already and passed through, with "?"

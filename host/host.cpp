@@ -96,15 +96,18 @@ Host::Host(HostOptions options, std::unique_ptr<DedicationStore> store)
     : options_(std::move(options)),
       folder_(options_.data_dir),
       store_(std::move(store)),
-      update_page_(folder_.File(kUpdatePageFile)),
-      announcement_(folder_.File(kAnnouncementFile)),
-      advert_page_(folder_.File(kAdvertPageFile)),
-      help_page_(folder_.File(kHelpPageFile)),
+      update_page_(folder_.File(kUpdatePageFile), kPageMaxBytes, options_.convert_operator_file),
+      announcement_(folder_.File(kAnnouncementFile), kAnnouncementMaxBytes,
+                    options_.convert_operator_file),
+      advert_page_(folder_.File(kAdvertPageFile), kPageMaxBytes, options_.convert_operator_file),
+      help_page_(folder_.File(kHelpPageFile), kPageMaxBytes, options_.convert_operator_file),
       rules_{options_.submit_interval, options_.submit_cap, options_.submit_window},
-      empty_form_page_(DedicationPage(PageNote{}, Dedication{})),
+      empty_form_page_(
+          std::make_shared<const std::string>(DedicationPage(PageNote{}, Dedication{}))),
       server_(options_.connection) {
   if (!store_) store_ = OpenStore(options_.database, folder_);
   ReloadFeed();
+  RefreshOperatorFiles();
   Route();
 }
 
@@ -122,6 +125,7 @@ int Host::Bind() {
 bool Host::Serve() {
   watching_ = true;
   std::thread watcher([this] { WatchFeed(); });
+  std::thread refresher([this] { WatchOperatorFiles(); });
   bool served = server_.Serve();
   {
     std::lock_guard lock(watch_mutex_);
@@ -129,6 +133,7 @@ bool Host::Serve() {
   }
   watch_wake_.notify_all();
   watcher.join();
+  refresher.join();
   return served || stopping_;
 }
 
@@ -158,6 +163,26 @@ void Host::WatchFeed() {
   }
 }
 
+void Host::RefreshOperatorFiles() {
+  for (OperatorFile* file : {&update_page_, &announcement_, &advert_page_, &help_page_}) {
+    try {
+      file->Refresh();
+    } catch (const std::exception& e) {
+      Log(std::string("cannot read an operator's file (serving what was read before): ") +
+          e.what());
+    }
+  }
+}
+
+void Host::WatchOperatorFiles() {
+  std::unique_lock lock(watch_mutex_);
+  while (!watch_wake_.wait_for(lock, kOperatorFileCheck, [this] { return !watching_; })) {
+    lock.unlock();
+    RefreshOperatorFiles();
+    lock.lock();
+  }
+}
+
 void Host::Stop() {
   stopping_ = true;
   server_.Shutdown();
@@ -173,7 +198,9 @@ void Host::ReloadFeed() {
   PublishFeed();
 }
 
-void Host::PublishFeed() { feed_.store(std::make_shared<const std::string>(BuildFeed(recent_))); }
+void Host::PublishFeed() {
+  feed_.store(std::make_shared<const std::string>(BuildFeed(recent_, options_.field_limits)));
+}
 
 void Host::Route() {
   server_.SetStatusPage([](int status) {
@@ -187,15 +214,16 @@ void Host::Route() {
         "error while answering " + request.method + " " + request.path + ": " + std::string(what));
   });
 
-  // Every GET is answered from memory (an operator file is read again only when it changed).
+  // Every GET is answered from memory, from a buffer shared with every other answer of the same
+  // bytes. The operator's files are read on a thread of their own.
   auto serve_file = [](OperatorFile& file, std::string type) {
     return [&file, type](const HttpRequest&, HttpResponse& response) {
-      std::shared_ptr<const std::string> bytes = file.Get();
+      std::shared_ptr<const std::string> bytes = file.Current();
       if (!bytes) {
         response.status = 404;
         return;
       }
-      response.SetContent(*bytes, type);
+      response.SetContent(std::move(bytes), type);
       response.SetHeader("Cache-Control", "no-cache");
     };
   };
@@ -207,8 +235,7 @@ void Host::Route() {
 
   // The feed is built when a dedication arrives, never per request.
   server_.Get(std::string(kFeedPath), [this](const HttpRequest&, HttpResponse& response) {
-    std::shared_ptr<const std::string> feed = feed_.load();
-    response.SetContent(*feed, "text/xml; charset=GBK");
+    response.SetContent(feed_.load(), "text/xml; charset=GBK");
     response.SetHeader("Cache-Control", "no-cache");
   });
 

@@ -60,7 +60,13 @@ struct HostOptions {
   std::vector<AddressRange> trusted_proxies;
   FieldLimits field_limits;
   ConnectionLimits connection;
+  // Turns an operator's file into what is served (GBK). Tests hold it up, to show that answers
+  // never wait for it.
+  OperatorFile::Convert convert_operator_file = GbkFromOperatorFile;
 };
+
+// How often the operator's files are looked at: an edit is served within about this long.
+inline constexpr std::chrono::milliseconds kOperatorFileCheck{1000};
 
 // Whether database names a PostgreSQL database rather than a SQLite file.
 bool IsPostgresUrl(std::string_view database);
@@ -112,6 +118,9 @@ class Host {
   void PublishFeed();
   // Keeps the feed in step with the store while serving (records kept by other hosts).
   void WatchFeed();
+  // Reads the operator's files that changed, off the I/O threads.
+  void RefreshOperatorFiles();
+  void WatchOperatorFiles();
 
   HostOptions options_;
   DataFolder folder_;
@@ -121,7 +130,7 @@ class Host {
   OperatorFile advert_page_;
   OperatorFile help_page_;
   const SubmissionRules rules_;
-  const std::string empty_form_page_;  // GBK
+  const std::shared_ptr<const std::string> empty_form_page_;  // GBK
 
   // The feed is rebuilt from the store after each stored dedication, one rebuild at a time.
   std::mutex feed_mutex_;
@@ -130,7 +139,7 @@ class Host {
   std::atomic<std::int64_t> newest_id_{0};  // the store's newest record when the feed was read
   std::atomic<bool> watching_{false};
   std::mutex watch_mutex_;
-  std::condition_variable watch_wake_;  // ends the watcher's wait when serving ends
+  std::condition_variable watch_wake_;  // ends the watchers' waits when serving ends
 
   std::atomic<bool> stopping_{false};
   HttpServer server_;

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -133,10 +134,10 @@ std::string DecodedPath(std::string_view target) {
   return path;
 }
 
-std::string SerializeResponse(const HttpResponse& response, bool head) {
+std::string SerializeHead(const HttpResponse& response) {
   std::vector<std::pair<std::string, std::string>> headers = response.headers;
   headers.emplace_back("Connection", "close");
-  headers.emplace_back("Content-Length", std::to_string(response.body.size()));
+  headers.emplace_back("Content-Length", std::to_string(response.BodySize()));
   if (!response.content_type.empty()) headers.emplace_back("Content-Type", response.content_type);
   std::stable_sort(headers.begin(), headers.end(),
                    [](const auto& a, const auto& b) { return LessNoCase(a.first, b.first); });
@@ -145,7 +146,6 @@ std::string SerializeResponse(const HttpResponse& response, bool head) {
   out += "\r\n";
   for (const auto& [name, value] : headers) out += name + ": " + value + "\r\n";
   out += "\r\n";
-  if (!head) out += response.body;
   return out;
 }
 
@@ -156,8 +156,8 @@ class HttpServer::Impl {
         threads_(limits.threads > 0 ? limits.threads
                                     : std::max(1u, std::thread::hardware_concurrency())),
         io_(static_cast<int>(threads_)),
-        acceptor_(io_),
-        accept_pause_(io_),
+        acceptor_(net::make_strand(io_)),
+        accept_pause_(acceptor_.get_executor()),
         slow_(std::max<size_t>(1, limits.slow_threads)),
         max_connections_(limits.max_connections) {}
 
@@ -169,6 +169,8 @@ class HttpServer::Impl {
   const ConnectionLimits limits_;
   const size_t threads_;
   net::io_context io_;
+  // On a strand of its own, with its pause: accepting, pausing and the close at shutdown never
+  // run at once on two I/O threads.
   tcp::acceptor acceptor_;
   net::steady_timer accept_pause_;
   net::thread_pool slow_;
@@ -207,7 +209,7 @@ class HttpServer::Impl {
 
   void Complete(HttpResponse& response) const {
     if (response.status == 0) response.status = 200;
-    if (response.status >= 400 && response.body.empty()) {
+    if (response.status >= 400 && response.BodySize() == 0) {
       HttpResponse page = StatusAnswer(response.status);
       response.body = std::move(page.body);
       response.content_type = std::move(page.content_type);
@@ -411,10 +413,14 @@ class HttpServer::Impl::Session : public std::enable_shared_from_this<Session> {
   void Send(HttpResponse response) {
     server_.Complete(response);
     if (parser_ && !parser_->is_done()) may_still_send_ = true;
-    out_ = SerializeResponse(response, head_);
+    out_head_ = SerializeHead(response);
+    // Held until written: the body goes out from the handler's buffer, not a copy.
+    if (!head_) out_body_ = std::move(response.body);
+    std::array<net::const_buffer, 2> out = {
+        net::buffer(out_head_), out_body_ ? net::buffer(*out_body_) : net::const_buffer()};
     expired_ = false;
     Arm(limits_.write_timeout);
-    net::async_write(socket_, net::buffer(out_),
+    net::async_write(socket_, out,
                      [self = shared_from_this()](beast::error_code, size_t) { self->Close(); });
   }
 
@@ -464,7 +470,8 @@ class HttpServer::Impl::Session : public std::enable_shared_from_this<Session> {
   std::optional<http::request_parser<http::string_body>> parser_;
   HttpRequest request_;
   const PostRoute* post_ = nullptr;
-  std::string out_;
+  std::string out_head_;
+  std::shared_ptr<const std::string> out_body_;
   const Admission admission_;
   bool head_ = false;
   bool may_still_send_ = false;
@@ -568,7 +575,7 @@ bool HttpServer::Serve() {
   Impl& impl = *impl_;
   if (impl.stopping_) return true;
   if (!impl.acceptor_.is_open()) return false;
-  impl.Accept();
+  net::post(impl.acceptor_.get_executor(), [&impl] { impl.Accept(); });
   std::vector<std::thread> threads;
   for (size_t i = 1; i < impl.threads_; ++i) threads.emplace_back([&impl] { impl.io_.run(); });
   impl.io_.run();
@@ -578,7 +585,9 @@ bool HttpServer::Serve() {
 
 void HttpServer::Shutdown() {
   impl_->stopping_ = true;
-  net::post(impl_->io_, [impl = impl_.get()] {
+  // Closed on the acceptor's strand: a close from this thread could run while an I/O thread is
+  // inside the accept handler.
+  net::post(impl_->acceptor_.get_executor(), [impl = impl_.get()] {
     beast::error_code ignored;
     impl->acceptor_.close(ignored);
     impl->accept_pause_.cancel();

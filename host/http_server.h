@@ -60,13 +60,19 @@ struct HttpRequest {
 struct HttpResponse {
   int status = 0;  // 0: not answered
   std::string content_type;
-  std::string body;
+  // Shared, so that an answer kept in memory (the feed, an operator's file) is written from that
+  // very buffer, however large, without a copy per request. Null: no body.
+  std::shared_ptr<const std::string> body;
   std::vector<std::pair<std::string, std::string>> headers;
 
   void SetContent(std::string content, std::string type) {
+    SetContent(std::make_shared<const std::string>(std::move(content)), std::move(type));
+  }
+  void SetContent(std::shared_ptr<const std::string> content, std::string type) {
     body = std::move(content);
     content_type = std::move(type);
   }
+  size_t BodySize() const { return body ? body->size() : 0; }
   void SetHeader(std::string name, std::string value) {
     headers.emplace_back(std::move(name), std::move(value));
   }
@@ -121,9 +127,10 @@ class HttpServer {
   std::unique_ptr<Impl> impl_;
 };
 
-// The bytes of an answer: the status line, the headers sorted by name, then the body (none
-// for HEAD). Content-Type, Content-Length and "Connection: close" are added here.
-std::string SerializeResponse(const HttpResponse& response, bool head);
+// The head of an answer: the status line and the headers sorted by name, up to the blank line.
+// Content-Type, Content-Length and "Connection: close" are added here. The body follows as it
+// is (none for HEAD).
+std::string SerializeHead(const HttpResponse& response);
 
 // The path of a request target: the query and fragment cut off, %XX sequences decoded.
 std::string DecodedPath(std::string_view target);

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -58,6 +61,43 @@ int FeedCountIn(const std::string& feed) {
 }
 
 int FeedCount(int port) { return FeedCountIn(ProgramGet(port, kFeedPath).body); }
+
+// Whether check comes true before a hang.
+template <typename Check>
+bool Eventually(Check check) {
+  const auto until = std::chrono::steady_clock::now() + kHang;
+  while (!check()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+// The host's log (standard error) written to a file while the object lives.
+class CapturedLog {
+ public:
+  explicit CapturedLog(std::filesystem::path file) : file_(std::move(file)) {
+    std::fflush(stderr);
+    saved_ = ::dup(STDERR_FILENO);
+    int fd = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ::dup2(fd, STDERR_FILENO);
+    ::close(fd);
+  }
+  ~CapturedLog() {
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+  }
+  CapturedLog(const CapturedLog&) = delete;
+  CapturedLog& operator=(const CapturedLog&) = delete;
+  bool Logs(std::string_view part) const {
+    return Eventually([&] { return Contains(ReadFile(file_), part); });
+  }
+
+ private:
+  std::filesystem::path file_;
+  int saved_ = -1;
+};
 
 class HostTest : public ::testing::Test {
  protected:
@@ -121,19 +161,83 @@ TEST_F(HostTest, OperatorEditsShowWithoutRestart) {
   size_t at = page.find("最新版=2.0");
   ASSERT_NE(at, std::string::npos);
   page.replace(at, std::string("最新版=2.0").size(), "最新版=2.1");
+  // Rewritten in place, the same size: served within a check or two.
   WriteFile(dir_.path() / kUpdatePageFile, page);
-  UpdatePage fields = ReadUpdatePage(ProgramGet(served.port(), kUpdatePath).body);
-  EXPECT_EQ(fields.latest, "2.1");
-  EXPECT_TRUE(IsNewerVersion(fields.latest, "2.0"));
+  EXPECT_TRUE(Eventually(
+      [&] { return ReadUpdatePage(ProgramGet(served.port(), kUpdatePath).body).latest == "2.1"; }));
+  EXPECT_TRUE(
+      IsNewerVersion(ReadUpdatePage(ProgramGet(served.port(), kUpdatePath).body).latest, "2.0"));
 
   // A file the operator saved in GBK goes out unchanged.
   WriteFile(dir_.path() / kAnnouncementFile, "\xB9\xAB\xB8\xE6");
-  EXPECT_EQ(ProgramGet(served.port(), kAnnouncementPath).body, "\xB9\xAB\xB8\xE6");
+  EXPECT_TRUE(Eventually(
+      [&] { return ProgramGet(served.port(), kAnnouncementPath).body == "\xB9\xAB\xB8\xE6"; }));
   // A removed file is a missing page, with a GBK explanation.
   std::filesystem::remove(dir_.path() / kAdvertPageFile);
-  HttpAnswer gone = ProgramGet(served.port(), kAdvertPath);
-  EXPECT_EQ(gone.status, 404);
-  EXPECT_TRUE(Contains(gone.Text(), "找不到这个页面"));
+  EXPECT_TRUE(Eventually([&] { return ProgramGet(served.port(), kAdvertPath).status == 404; }));
+  EXPECT_TRUE(Contains(ProgramGet(served.port(), kAdvertPath).Text(), "找不到这个页面"));
+}
+
+TEST_F(HostTest, AnOperatorFileOverItsLimitIsNotServedAndTheLogSaysSo) {
+  CapturedLog log(dir_.path() / "log.txt");
+  const std::string big(kAnnouncementMaxBytes + 1, 'a');
+  {
+    ServedHost served(Options());
+    const std::string before = ProgramGet(served.port(), kAnnouncementPath).body;
+    WriteFile(dir_.path() / kAnnouncementFile, big);
+    EXPECT_TRUE(log.Logs(std::string(kAnnouncementFile) + " has " + std::to_string(big.size()) +
+                         " bytes, more than the " + std::to_string(kAnnouncementMaxBytes) +
+                         " served of it: its previous contents are served"));
+    HttpAnswer answer = ProgramGet(served.port(), kAnnouncementPath);
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, before);
+
+    // Cut down, it is served again.
+    WriteFile(dir_.path() / kAnnouncementFile, "短了");
+    EXPECT_TRUE(
+        Eventually([&] { return ProgramGet(served.port(), kAnnouncementPath).Text() == "短了"; }));
+  }
+  // With nothing read before, nothing is served.
+  WriteFile(dir_.path() / kAnnouncementFile, big);
+  ServedHost served(Options());
+  EXPECT_TRUE(log.Logs("it is not served (404)"));
+  EXPECT_EQ(ProgramGet(served.port(), kAnnouncementPath).status, 404);
+}
+
+TEST_F(HostTest, AnswersNeverWaitForAnOperatorFileBeingRead) {
+  // The conversion of a file that says so is held up until the test lets it go.
+  std::promise<void> converting;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> first{true};
+  HostOptions options = Options();
+  options.convert_operator_file = [&, released](std::string_view bytes) {
+    if (Contains(bytes, "held up") && first.exchange(false)) {
+      converting.set_value();
+      released.wait();
+    }
+    return GbkFromOperatorFile(bytes);
+  };
+  ServedHost served(options);
+  // Let go however the test ends, before the host is stopped.
+  std::shared_ptr<void> let_go(nullptr, [&](void*) { release.set_value(); });
+  const std::string before = ProgramGet(served.port(), kAnnouncementPath).body;
+
+  WriteFile(dir_.path() / kAnnouncementFile, "公告 held up");
+  ASSERT_EQ(converting.get_future().wait_for(kHang), std::future_status::ready);
+  // Answered while the conversion is held: the file with what was read before.
+  for (int i = 0; i < 3; ++i) {
+    HttpAnswer answer = ProgramGet(served.port(), kAnnouncementPath);
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, before);
+  }
+  HttpAnswer feed = ProgramGet(served.port(), kFeedPath);
+  EXPECT_EQ(feed.status, 200);
+  EXPECT_EQ(FeedCountIn(feed.body), 0);
+
+  let_go.reset();
+  EXPECT_TRUE(Eventually(
+      [&] { return ProgramGet(served.port(), kAnnouncementPath).Text() == "公告 held up"; }));
 }
 
 TEST_F(HostTest, AdvertAndHelpPagesAreGbkHtml) {
@@ -582,6 +686,43 @@ TEST_F(HostTest, FeedCanBeReadAgainAfterTheDatabaseWasEdited) {
   EXPECT_EQ(FeedCount(served.port()), 2);  // served from memory until told
   served.host().ReloadFeed();
   EXPECT_EQ(FeedCount(served.port()), 1);
+}
+
+TEST_F(HostTest, ARecordWrittenByOtherMeansIsCutToTheFormsLimitsInTheFeed) {
+  ServedHost served(Options());
+  std::string wishes;
+  for (int i = 0; i < 3 << 20; ++i) wishes += "祝";  // 9 MiB
+  std::string song = "a";
+  for (int i = 0; i < 300; ++i) song += "歌";
+  const std::string markup(300, '<');
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir_.path() / kDatabaseFile).c_str(), &db), SQLITE_OK);
+  sqlite3_busy_timeout(db, 5000);
+  sqlite3_stmt* insert = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db,
+                               "INSERT INTO dedications (from_address, chenghu, diangezhe, "
+                               "beichenghu, beidiangezhe, geming, gequdizhi, zhufuyu) "
+                               "VALUES ('', '你的朋友', ?1, '亲爱的', '小红', ?2, '', ?3)",
+                               -1, &insert, nullptr),
+            SQLITE_OK);
+  sqlite3_bind_text(insert, 1, markup.data(), static_cast<int>(markup.size()), SQLITE_STATIC);
+  sqlite3_bind_text(insert, 2, song.data(), static_cast<int>(song.size()), SQLITE_STATIC);
+  sqlite3_bind_text(insert, 3, wishes.data(), static_cast<int>(wishes.size()), SQLITE_STATIC);
+  EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
+  sqlite3_finalize(insert);
+  sqlite3_close(db);
+  served.host().ReloadFeed();
+
+  HttpAnswer feed = ProgramGet(served.port(), kFeedPath);
+  EXPECT_LT(feed.body.size(), 8192u);
+  sonaro::core::XmlDoc doc;
+  ASSERT_TRUE(doc.Load(feed.body));
+  ASSERT_EQ(doc.ChildCount("@1/"), 1);
+  // Whole characters, up to the form's limits in GBK bytes; markup counted as the text it is.
+  EXPECT_EQ(doc.Value("@1/@1/zhufuyu"), GbkFromUtf8(wishes.substr(0, 500 * 3)));
+  EXPECT_EQ(doc.Value("@1/@1/geming"), GbkFromUtf8(song.substr(0, 1 + 99 * 3)));
+  EXPECT_EQ(doc.Value("@1/@1/diangezhe"), std::string(200, '<'));
+  EXPECT_EQ(doc.Value("@1/@1/beidiangezhe"), GbkFromUtf8("小红"));
 }
 
 TEST_F(HostTest, RestartKeepsTheDedications) {
