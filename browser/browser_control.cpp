@@ -9,6 +9,7 @@
 #include "browser/browser_box.h"
 #include "browser/document.h"
 #include "browser/engine.h"
+#include "core/gbk.h"
 
 namespace sonaro::browser {
 
@@ -100,6 +101,10 @@ void SetStreamStateHandler(void (*handler)(int)) {
 
 void RetryStreams() {
   if (g_started) CurrentEngine()->retryStreams();
+}
+
+void PrefetchStream(const std::string& gbkAddress) {
+  if (g_started) CurrentEngine()->prefetchStream(core::FromGbk(gbkAddress));
 }
 
 void ShutdownBrowserControl() {

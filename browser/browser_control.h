@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 class QObject;
 class QUrl;
@@ -34,6 +35,9 @@ void SetStreamTitleHandler(void (*handler)(const char* utf8Title));
 void SetStreamStateHandler(void (*handler)(int state));
 // Streams waiting to be fetched again try at once (the network came back, the system woke up).
 void RetryStreams();
+// The Player page about to be written will play address (GBK): its stream may be opened while
+// the page loads. Nothing before the engine has started.
+void PrefetchStream(const std::string& gbkAddress);
 // At clean-up: the kept page goes and every ended media session's thread is joined.
 void ShutdownBrowserControl();
 

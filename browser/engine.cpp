@@ -16,6 +16,7 @@
 #include "core/stages.h"
 #include "media/media_player.h"
 #include "media/media_session.h"
+#include "media/prefetch.h"
 
 namespace sonaro::browser {
 
@@ -126,6 +127,12 @@ bool RunScript(QObject* target, const QString& script, int timeLimitMs, QVariant
   return true;
 }
 
+// Encoded as the page's appendItem will hand the same address to its session.
+void PrefetchStream(const QString& address) {
+  const QUrl url(address.trimmed(), QUrl::TolerantMode);
+  if (url.isValid() && !url.isRelative()) media::PrefetchStream(url.toEncoded().toStdString());
+}
+
 constexpr Engine kEngine{kEngineInterface,
                          &Start,
                          &Shutdown,
@@ -135,7 +142,8 @@ constexpr Engine kEngine{kEngineInterface,
                          &RunScript,
                          &media::SetTitleObserver,
                          &media::SetStateObserver,
-                         &media::RetrySessions};
+                         &media::RetrySessions,
+                         &PrefetchStream};
 
 }  // namespace
 

@@ -44,6 +44,8 @@ struct Engine {
   void (*setStreamStateHandler)(void (*handler)(int state));
   // Streams waiting to be fetched again try at once: the network came back.
   void (*retryStreams)();
+  // The Player page about to be written will play address: its stream may be opened now.
+  void (*prefetchStream)(const QString& address);
 };
 
 // The engine in use; null until UseEngine or LoadEngine gave one.

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/stages.h"
 #include "media/icy.h"
@@ -47,7 +48,8 @@ struct HttpSource::Shared {
   std::string contentType;       // under mutex
   bool lengthRead = false;       // the transfer thread's own: read once, with the first body bytes
   IcyReader icy;                 // the transfer thread's own, set up with the length
-  HttpSource::TitleHandler onTitle;
+  HttpSource::TitleHandler onTitle;         // under mutex
+  std::optional<std::string> unheardTitle;  // came while nobody listened; under mutex
   CURL* easy = nullptr;
   CURLM* multi = nullptr;  // valid while the thread runs; guarded by mutex for wakeups
 
@@ -90,6 +92,7 @@ size_t OnBody(char* data, size_t, size_t count, void* user) {
     if (type) shared->contentType = type;
   }
   std::optional<std::string> title;
+  HttpSource::TitleHandler handler;
   {
     std::lock_guard lock(shared->mutex);
     if (shared->cancelled) return 0;  // aborts the transfer
@@ -107,9 +110,15 @@ size_t OnBody(char* data, size_t, size_t count, void* user) {
       shared->gotBytes = true;
       shared->changed.notify_all();
     }
+    if (title && shared->onTitle) {
+      handler = shared->onTitle;
+    } else if (title) {
+      shared->unheardTitle = std::move(title);
+      title.reset();
+    }
   }
   // Outside the lock: the handler may take locks of its own, and readers need not wait for it.
-  if (title && shared->onTitle) shared->onTitle(*title);
+  if (title) handler(*title);
   return count;
 }
 
@@ -214,6 +223,16 @@ HttpSource::HttpSource(std::string address, TitleHandler onTitle)
 HttpSource::~HttpSource() {
   Cancel();
   if (thread_.joinable()) thread_.join();
+}
+
+void HttpSource::SetTitleHandler(TitleHandler onTitle) {
+  std::optional<std::string> title;
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->onTitle = onTitle;
+    if (onTitle) title = std::exchange(shared_->unheardTitle, std::nullopt);
+  }
+  if (title) onTitle(*title);
 }
 
 void HttpSource::Cancel() {

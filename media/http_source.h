@@ -33,6 +33,11 @@ class HttpSource {
   HttpSource(const HttpSource&) = delete;
   HttpSource& operator=(const HttpSource&) = delete;
 
+  // Who is told the titles from now on; the last title that came while nobody was told is told
+  // at once. For a source opened before its session existed.
+  void SetTitleHandler(TitleHandler onTitle);
+  // The address asked for.
+  const std::string& Address() const { return address_; }
   // Waits until the first bytes tell what the body is, or the request fails or is cancelled.
   Start WaitForStart();
   // The whole body, waiting for its end; nullopt when it is larger than limit, fails before

@@ -19,6 +19,7 @@
 #include "media/icy.h"
 #include "media/mpv_library.h"
 #include "media/playlist.h"
+#include "media/prefetch.h"
 
 namespace sonaro::media {
 
@@ -409,8 +410,13 @@ struct MediaSession::Core {
       std::lock_guard lock(mutex);
       if (stopped) return HttpSource::Start::Cancelled;
       // The source ends before the session thread does (libmpv closes it), so `this` outlives it.
-      source = std::make_unique<HttpSource>(
-          address, [this](const std::string& title) { ReportTitle(title); });
+      auto onTitle = [this](const std::string& title) { ReportTitle(title); };
+      source = TakePrefetchedStream(address);
+      if (source) {
+        source->SetTitleHandler(onTitle);
+      } else {
+        source = std::make_unique<HttpSource>(address, onTitle);
+      }
       opening = source.get();
     }
     const HttpSource::Start start = source->WaitForStart();

@@ -127,6 +127,9 @@ bool PagePlayer::IsCreated() const { return browser_.IsCreated(); }
 void PagePlayer::Play(const core::Text& address, const core::Text& displayName) {
   // 1.-2.
   if (!parent_) return;
+  // The connection is made while the page is written and loaded; the page still starts the
+  // sound.
+  browser::PrefetchStream(address);
   ui::LetPendingMessagesRun();
   // 3.-5.
   pagePath_ = PageFolder();

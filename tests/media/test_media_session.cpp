@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "media/media_session.h"
+#include "media/prefetch.h"
 #include "support/live_station.h"
 #include "support/loopback_server.h"
 #include "support/private_pulse.h"
@@ -107,6 +108,40 @@ TEST_F(MediaSessionTest, HttpStreamPlaysAndEndsWithTheSession) {
   EXPECT_TRUE(monitor_->WaitForSilence(1s)) << "sound goes on after the session ended";
   for (int i = 0; i < 100 && server.Connections()[0].open; ++i) std::this_thread::sleep_for(20ms);
   EXPECT_FALSE(server.Connections()[0].open) << "the stream's connection stays open";
+}
+
+// A stream opened at the click is the one the session plays, asked for once; one nobody asks
+// for is closed after a while; another address is opened anew.
+TEST_F(MediaSessionTest, APrefetchedStreamIsTakenOverOnceOrClosed) {
+  StreamServer server;
+  server.Serve("/live", Endless(g_tone440));
+  server.Serve("/other", Endless(g_tone880));
+  media::PrefetchStream(server.Url("/live"));
+  for (int i = 0; i < 200 && server.Connections().empty(); ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(server.Connections().size(), 1u) << "the prefetch did not connect";
+  auto session = std::make_unique<MediaSession>();
+  session->Append(server.Url("/live"));
+  EXPECT_THAT(HeardFrequency(), Near(440.0));
+  EXPECT_EQ(server.Connections().size(), 1u) << "the stream was asked for twice";
+  session.reset();
+  EXPECT_TRUE(monitor_->WaitForSilence(2s));
+
+  media::PrefetchStream(server.Url("/other"));
+  session = std::make_unique<MediaSession>();
+  session->Append(server.Url("/live"));
+  EXPECT_THAT(HeardFrequency(), Near(440.0));
+  EXPECT_EQ(CountPath(server, "/live"), 2u);
+  session.reset();
+  auto unclaimedOpen = [&] {
+    for (const auto& connection : server.Connections()) {
+      if (connection.path == "/other" && connection.open) return true;
+    }
+    return false;
+  };
+  EXPECT_EQ(CountPath(server, "/other"), 1u);
+  for (int i = 0; i < 200 && unclaimedOpen(); ++i) std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(unclaimedOpen()) << "a prefetch nobody took stays open";
+  EXPECT_EQ(media::TakePrefetchedStream(server.Url("/other")), nullptr);
 }
 
 TEST_F(MediaSessionTest, LenientAsxTriesEachRefInTurn) {
