@@ -406,19 +406,19 @@ struct MediaSession::Core {
   }
 
   HttpSource::Start OpenHttp(const std::string& address, std::unique_ptr<HttpSource>& source) {
+    // The source ends before the session thread does (libmpv closes it), so `this` outlives it.
+    auto onTitle = [this](const std::string& title) { ReportTitle(title); };
+    bool prefetched = false;
     {
       std::lock_guard lock(mutex);
       if (stopped) return HttpSource::Start::Cancelled;
-      // The source ends before the session thread does (libmpv closes it), so `this` outlives it.
-      auto onTitle = [this](const std::string& title) { ReportTitle(title); };
       source = TakePrefetchedStream(address);
-      if (source) {
-        source->SetTitleHandler(onTitle);
-      } else {
-        source = std::make_unique<HttpSource>(address, onTitle);
-      }
+      prefetched = source != nullptr;
+      if (!prefetched) source = std::make_unique<HttpSource>(address, onTitle);
       opening = source.get();
     }
+    // Outside the lock: a title that came before is told at once, and telling takes the lock.
+    if (prefetched) source->SetTitleHandler(onTitle);
     const HttpSource::Start start = source->WaitForStart();
     std::lock_guard lock(mutex);
     opening = nullptr;
