@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <string_view>
 #include <unordered_set>
@@ -55,8 +56,9 @@ Registry& Fetches() {
   return registry;
 }
 
-// Runs one transfer to its end; CURLE_ABORTED_BY_CALLBACK when fetches were stopped.
-CURLcode Perform(const CurlLibrary* lib, CURL* curl) {
+// Runs one transfer to its end; CURLE_ABORTED_BY_CALLBACK when fetches were stopped or the
+// caller abandoned this one.
+CURLcode Perform(const CurlLibrary* lib, CURL* curl, const std::function<bool()>& abandoned) {
   CURLM* multi = lib->multi_init();
   if (!multi) return CURLE_OUT_OF_MEMORY;
   Registry& registry = Fetches();
@@ -87,8 +89,10 @@ CURLcode Perform(const CurlLibrary* lib, CURL* curl) {
       std::lock_guard lock(registry.mutex);
       if (registry.stopped) break;
     }
-    // The time limits are libcurl's own; this wait only ends early for a wake-up.
-    if (lib->multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+    if (abandoned && abandoned()) break;
+    // The time limits are libcurl's own; this wait only ends early for a wake-up, or soon
+    // enough for the caller's abandoning to count.
+    if (lib->multi_poll(multi, nullptr, 0, abandoned ? 200 : 1000, nullptr) != CURLM_OK) {
       result = CURLE_RECV_ERROR;
       break;
     }
@@ -179,7 +183,7 @@ Bytes WebGet(std::string_view address, const WebGetOptions& options, bool* compl
 
   // Whatever the outcome, the body holds what arrived; a failure before the body leaves it
   // empty, and a body that had to be cut off for its size is not handed on in part.
-  const CURLcode result = Perform(lib, curl);
+  const CURLcode result = Perform(lib, curl, options.abandoned);
   lib->easy_cleanup(curl);
   lib->slist_free_all(headers);
   if (sink.tooLarge) return Bytes();

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,9 @@ struct WebGetOptions {
   std::string caFile;
   // The User-Agent to send; empty: the program's fixed one (see WebGet).
   std::string userAgent;
+  // Asked several times a second from the fetching thread while the fetch waits; true ends it
+  // as StopAllFetches does (an answer nobody wants any more need not run to its time limit).
+  std::function<bool()> abandoned;
 };
 
 // The certificates https is checked against: the system's (null), or the file SSL_CERT_FILE

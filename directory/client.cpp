@@ -9,6 +9,7 @@
 #include <set>
 
 #include "core/webget.h"
+#include "directory/search_results.h"
 
 namespace sonaro::directory {
 
@@ -61,13 +62,39 @@ const std::vector<std::string>& DirectoryClient::Servers() {
 }
 
 std::optional<std::string> DirectoryClient::Get(const std::string& pathAndQuery,
-                                                bool (*acceptable)(const std::string&)) {
-  for (const std::string& server : Servers()) {
+                                                bool (*acceptable)(const std::string&),
+                                                const std::function<bool()>& abandoned) {
+  core::WebGetOptions options = DirectoryFetch();
+  options.abandoned = abandoned;
+  Servers();
+  std::vector<std::string>& servers = *servers_;
+  for (auto server = servers.begin(); server != servers.end(); ++server) {
+    if (abandoned && abandoned()) return std::nullopt;
     bool complete = false;
-    const core::Bytes body = core::WebGet(server + pathAndQuery, DirectoryFetch(), &complete);
-    if (complete && acceptable(body)) return body;
+    const core::Bytes body = core::WebGet(*server + pathAndQuery, options, &complete);
+    if (!complete || !acceptable(body)) continue;
+    // A server that did not answer would cost each later request its connect time again.
+    std::rotate(servers.begin(), server, server + 1);
+    return body;
   }
   return std::nullopt;
+}
+
+std::optional<std::vector<DirectoryStation>> DirectoryClient::Find(
+    const std::string& text, const std::function<bool()>& abandoned) {
+  std::vector<std::vector<DirectoryStation>> answers;
+  for (const std::string& request : SearchRequests(text)) {
+    const std::optional<std::string> body = Get(
+        request, [](const std::string& json) { return ParseStations(json).has_value(); },
+        abandoned);
+    if (abandoned && abandoned()) return std::nullopt;
+    if (!body) {
+      if (answers.empty()) return std::nullopt;
+      break;  // the rest would wait as long again
+    }
+    answers.push_back(*ParseStations(*body));
+  }
+  return MergeAnswers(answers, text);
 }
 
 std::optional<std::vector<DirectoryStation>> DirectoryClient::Search(const std::string& name) {

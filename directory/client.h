@@ -4,6 +4,7 @@
 // background threads only.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,12 @@ class DirectoryClient {
 
   // The stations whose name holds name; nullopt when no server gave an answer.
   std::optional<std::vector<DirectoryStation>> Search(const std::string& name);
+  // A listener's search: the stations whose name or tag holds text, in simplified or traditional
+  // characters, merged and ordered (MergeAnswers). nullopt when no server answered its first
+  // request, or when abandoned (asked while waiting) said so; later requests that fail leave
+  // what came before.
+  std::optional<std::vector<DirectoryStation>> Find(const std::string& text,
+                                                    const std::function<bool()>& abandoned = {});
   // Counts a play of the station (GET /json/url/<uuid>); its address, if the server answered.
   std::optional<std::string> Click(const std::string& uuid);
 
@@ -32,8 +39,10 @@ class DirectoryClient {
   const std::vector<std::string>& Servers();
 
  private:
+  // The first acceptable answer; the server that gave it is asked first from then on.
   std::optional<std::string> Get(const std::string& pathAndQuery,
-                                 bool (*acceptable)(const std::string& body));
+                                 bool (*acceptable)(const std::string& body),
+                                 const std::function<bool()>& abandoned = {});
 
   std::string fixed_;
   std::optional<std::vector<std::string>> servers_;

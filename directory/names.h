@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sonaro::directory {
 
@@ -13,7 +14,12 @@ namespace sonaro::directory {
 // punctuation and symbols. "香港電台 第一台" and "香港电台第一台" fold alike.
 std::string FoldName(std::string_view utf8);
 
-// Whether OpenCC's converter could be opened (for the tests to tell the difference).
+// What a listener typed as the directory may have written it: the text itself, then its
+// simplified and its traditional form (OpenCC's t2s and s2t), each once. The directory matches
+// characters as stored, so "電台" finds only traditional names.
+std::vector<std::string> ChineseVariants(std::string_view utf8);
+
+// Whether OpenCC's converters could be opened (for the tests to tell the difference).
 bool HasChineseConversion();
 
 }  // namespace sonaro::directory

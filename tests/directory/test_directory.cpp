@@ -5,12 +5,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "directory/address_cache.h"
 #include "directory/client.h"
 #include "directory/names.h"
+#include "directory/search_results.h"
 #include "directory/station_queries.h"
 #include "directory/stations.h"
 #include "support/live_station.h"
@@ -59,6 +63,123 @@ TEST(Names, FoldedAsAListenerReadsThem) {
     EXPECT_EQ(FoldName(c.a) == FoldName(c.b), c.same) << c.a << " / " << c.b;
   }
   EXPECT_EQ(FoldName("  \t！？"), "");
+}
+
+TEST(Names, SearchTextsInBothScripts) {
+  ASSERT_TRUE(HasChineseConversion());
+  const struct {
+    const char* typed;
+    std::vector<std::string> variants;
+  } cases[] = {
+      {"中国之声", {"中国之声", "中國之聲"}},
+      {"香港電台", {"香港電台", "香港电台", "香港電臺"}},  // typed mixed: three
+      {"jazz", {"jazz"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ChineseVariants(c.typed), c.variants) << c.typed;
+}
+
+DirectoryStation Found(const std::string& uuid, const std::string& name, bool ok, int64_t clicks,
+                       int64_t votes = 0) {
+  DirectoryStation station;
+  station.uuid = uuid;
+  station.name = name;
+  station.url = "http://s.test/" + uuid;
+  station.checkOk = ok;
+  station.clicks = clicks;
+  station.votes = votes;
+  return station;
+}
+
+std::vector<std::string> Uuids(const std::vector<DirectoryStation>& stations) {
+  std::vector<std::string> uuids;
+  for (const DirectoryStation& station : stations) uuids.push_back(station.uuid);
+  return uuids;
+}
+
+TEST(SearchResults, MergedOnceWorkingFirstThenExactNameThenClicksAndVotes) {
+  const struct {
+    const char* what;
+    std::vector<std::vector<DirectoryStation>> answers;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"an entry found by name and by tag is listed once",
+       {{Found("a", "音乐台", true, 5)}, {Found("a", "音乐台", true, 5), Found("b", "x", true, 1)}},
+       {"a", "b"}},
+      {"broken entries go last, however often played",
+       {{Found("broken", "音乐台", false, 900), Found("ok", "音乐台", true, 1)}},
+       {"ok", "broken"}},
+      {"the name that is the search text, in either script, before more clicks",
+       {{Found("more", "音乐之声 FM", true, 90), Found("exact", "音樂之聲", true, 2)}},
+       {"exact", "more"}},
+      {"clicks, then votes, then the answers' order",
+       {{Found("v", "a", true, 7, 1), Found("c", "b", true, 9), Found("w", "c", true, 7, 5)},
+        {Found("tie", "d", true, 7, 5)}},
+       {"c", "w", "tie", "v"}},
+      {"no answers", {}, {}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Uuids(MergeAnswers(c.answers, "音乐之声")), c.expected) << c.what;
+
+  std::vector<DirectoryStation> many;
+  for (int i = 0; i < 400; ++i) many.push_back(Found(std::to_string(i), "n", true, 1));
+  EXPECT_EQ(MergeAnswers({many, many, {Found("new", "n", true, 1)}, many}, "n").size(), 401u);
+  for (int i = 400; i < 700; ++i) many.push_back(Found(std::to_string(i), "n", true, 1));
+  EXPECT_EQ(MergeAnswers({many}, "n").size(), kMaxStations);
+}
+
+TEST(SearchResults, PagesOfTwentyClampedToThoseThatExist) {
+  const struct {
+    size_t total;
+    int asked;
+    ResultPage expected;
+  } cases[] = {
+      {0, 1, {0, 0, 0, 0}},   {5, 1, {0, 5, 1, 1}},    {20, 1, {0, 20, 1, 1}},
+      {21, 2, {20, 1, 2, 2}}, {45, 2, {20, 20, 2, 3}}, {45, 9, {40, 5, 3, 3}},
+      {45, 0, {0, 20, 1, 3}}, {45, -3, {0, 20, 1, 3}},
+  };
+  for (const auto& c : cases) {
+    const ResultPage page = PageOf(c.total, c.asked);
+    EXPECT_EQ(std::tie(page.first, page.count, page.number, page.pages),
+              std::tie(c.expected.first, c.expected.count, c.expected.number, c.expected.pages))
+        << c.total << " stations, page " << c.asked;
+  }
+}
+
+TEST(SearchResults, RowTextsAndRequests) {
+  DirectoryStation station = Found("a", "Hit FM", false, 0);
+  station.countryCode = "HK";
+  station.codec = "aac";
+  station.bitrate = 64;
+  station.tags = "pop, hits,,cantonese";
+  const ResultTexts texts = TextsOf(station);
+  EXPECT_EQ(texts.name, "Hit FM（可能失效）");
+  EXPECT_EQ(texts.region, "香港");
+  EXPECT_EQ(texts.coding, "AAC 64k");
+  EXPECT_EQ(texts.tags, "pop, hits, cantonese");
+  const struct {
+    const char* codec;
+    int bitrate;
+    const char* country;
+    const char* coding;
+    const char* region;
+  } cases[] = {
+      {"MP3", 0, "CN", "MP3", "中国"}, {"UNKNOWN", 128, "ZZ", "128k", "ZZ"}, {"", 0, "", "", ""}};
+  for (const auto& c : cases) {
+    station.codec = c.codec;
+    station.bitrate = c.bitrate;
+    station.countryCode = c.country;
+    EXPECT_EQ(TextsOf(station).coding, c.coding) << c.codec;
+    EXPECT_EQ(TextsOf(station).region, c.region) << c.country;
+  }
+
+  EXPECT_TRUE(SearchRequests(" \t ").empty());
+  const std::vector<std::string> requests = SearchRequests(" 音乐 台 ");
+  ASSERT_EQ(requests.size(), 4u) << "name and tag, simplified and traditional";
+  EXPECT_EQ(requests[0].rfind("/json/stations/search?name=%E9%9F%B3%E4%B9%90%20%E5%8F%B0&", 0), 0u)
+      << requests[0];
+  EXPECT_EQ(requests[3].rfind("/json/stations/search?tag=%E9%9F%B3%E6%A8%82%20%E8%87%BA&", 0), 0u)
+      << requests[3];
+  EXPECT_NE(requests[0].find("&hidebroken=false&"), std::string::npos);
 }
 
 TEST(Choose, WorkingThenCountryThenExactThenVotesAndClicks) {
@@ -226,6 +347,40 @@ TEST(Client, AsksServersInTurnWithItsNameAndCountsClicks) {
 
   DirectoryClient nobody(std::vector<std::string>{dead, failing.Url("")});
   EXPECT_FALSE(nobody.Search("中国之声")) << "no server answered: not an empty answer";
+}
+
+TEST(Client, FindAsksByNameAndTagInBothScriptsFromTheServerThatAnswered) {
+  std::vector<std::string> paths;
+  std::mutex mutex;
+  LoopbackServer good([&](const std::string& head) -> std::optional<std::string> {
+    const std::string path = sonaro::testing::RequestPath(head);
+    {
+      std::lock_guard lock(mutex);
+      paths.push_back(path);
+    }
+    const bool byTag = path.find("?tag=") != std::string::npos;
+    const bool traditional = path.find("%E8%81%B2") != std::string::npos;  // 聲
+    std::string json = "[";
+    if (!byTag && !traditional)
+      json += Entry("simplified", "音乐之声", "http://a.test/", "CN", 1, 1);
+    if (!byTag && traditional)
+      json += Entry("traditional", "音樂之聲", "http://b.test/", "TW", 1, 1);
+    if (byTag) json += Entry("tagged", "Voice", "http://c.test/", "US", 1, 1, 50);
+    return sonaro::testing::Response(200, "OK", json + "]");
+  });
+  const std::string dead = "http://127.0.0.1:" + std::to_string(sonaro::testing::UnusedPort());
+  DirectoryClient client(std::vector<std::string>{dead, good.Url("")});
+  const auto found = client.Find("音乐之声");
+  ASSERT_TRUE(found);
+  std::vector<std::string> uuids;
+  for (const DirectoryStation& station : *found) uuids.push_back(station.uuid);
+  EXPECT_EQ(uuids, (std::vector<std::string>{"simplified", "traditional", "tagged"}));
+  EXPECT_EQ(paths.size(), 4u);
+  EXPECT_EQ(client.Servers().front(), good.Url("")) << "the dead server is not asked first again";
+
+  EXPECT_FALSE(client.Find("音乐之声", [] { return true; })) << "abandoned";
+  EXPECT_EQ(paths.size(), 4u);
+  EXPECT_FALSE(DirectoryClient(std::vector<std::string>{dead}).Find("音乐之声"));
 }
 
 }  // namespace
