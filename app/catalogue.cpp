@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "radio/handlers.h"
+#include "radio/station_search.h"
 #include "radio/stations.h"
 #include "services/handlers.h"
 #include "ui/ids.h"
@@ -36,6 +37,15 @@ constexpr std::array<Column, 10> kBoardColumns = {{
     {"地址", 0},
     {"祝福语", 0},
     {"详情点击查看", 100},
+}};
+
+// Columns of the search results, narrow enough to leave room for the scroll bar; the results
+// themselves stay with the window's handlers.
+constexpr std::array<Column, 4> kSearchColumns = {{
+    {"名称", 160},
+    {"国家/地区", 64},
+    {"编码", 64},
+    {"标签", 110},
 }};
 
 WindowSpec MainWindow() {
@@ -151,6 +161,12 @@ WindowSpec MainWindow() {
                          .text = "我要点歌",
                          .menuLevel = 1,
                          .bindings = {SONARO_BIND(ui::kEventClicked, OnMenuRequest)}},
+                        {.unitId = kMenuSearch,
+                         .kind = Kind::MenuItem,
+                         .name = "搜索电台…",
+                         .text = "搜索电台…",
+                         .menuLevel = 1,
+                         .bindings = {SONARO_BIND(ui::kEventClicked, radio::OnSearchMenu)}},
                         {.unitId = kMenuExit,
                          .kind = Kind::MenuItem,
                          .name = "退出",
@@ -475,11 +491,77 @@ WindowSpec RequestForm() {
   return form;
 }
 
+WindowSpec SearchWindow() {
+  using namespace ids::search;
+  // Captions are drawn in the buttons' pictures; the texts name them for a screen reader.
+  auto button = [](uint32_t unit, const char* caption, ui::Rect rect, ui::Binding clicked) {
+    return ControlSpec{.unitId = unit,
+                       .kind = Kind::Button,
+                       .name = caption,
+                       .accessibleName = caption,
+                       .rect = rect,
+                       .tabStop = true,
+                       .cursor = ui::kCursorHand,
+                       .text = caption,
+                       .bindings = {clicked}};
+  };
+  return WindowSpec{
+      .windowId = ids::kSearchWindow,
+      .unitId = ids::kSearchWindowUnit,
+      .name = "Search window",
+      .rect = {50, 50, 460, 360},
+      .title = "搜索电台",
+      .picture = "search_window.bmp",
+      .dragByBody = true,
+      .visible = false,
+      .bindings = {SONARO_BIND(ui::kEventCreated, radio::OnSearchWindowCreated)},
+      .controls = {
+          {.unitId = kBox,
+           .kind = Kind::EditBox,
+           .name = "搜索框",
+           .accessibleName = "搜索电台名称",
+           .rect = {20, 52, 326, 28},
+           .tabStop = true,
+           .font = {Face::YaHei, 14, false},
+           .bindings = {SONARO_BIND(ui::kEventEnterPressed, radio::OnSearchRequested)}},
+          button(kSearch, "搜索", {356, 52, 84, 28},
+                 SONARO_BIND(ui::kEventClicked, radio::OnSearchRequested)),
+          {.unitId = kResults,
+           .kind = Kind::ListView,
+           .name = "搜索结果",
+           .accessibleName = "搜索结果",
+           .rect = {20, 90, 420, 200},
+           .tabStop = true,
+           .textColour = kTextBlue,
+           .fillColour = kWhite,
+           .columns = kSearchColumns,
+           .bindings = {SONARO_BIND(ui::kEventListActivated, radio::OnSearchResultActivated)}},
+          // A read-only box, as the Main window's 状态: a screen reader reads its text.
+          {.unitId = kStatus,
+           .kind = Kind::EditBox,
+           .name = "搜索状态",
+           .accessibleName = "搜索状态",
+           .rect = {20, 296, 420, 20},
+           .disabled = true,
+           .font = {Face::YaHei, 12, false},
+           .textColour = Rgb(236, 246, 255)},
+          button(kPrevious, "上一页", {20, 322, 72, 26},
+                 SONARO_BIND(ui::kEventClicked, radio::OnSearchPrevious)),
+          button(kNext, "下一页", {100, 322, 72, 26},
+                 SONARO_BIND(ui::kEventClicked, radio::OnSearchNext)),
+          button(kKeep, "收藏", {288, 322, 72, 26},
+                 SONARO_BIND(ui::kEventClicked, radio::OnSearchKeep)),
+          button(kClose, "关闭", {368, 322, 72, 26},
+                 SONARO_BIND(ui::kEventClicked, radio::OnSearchClose)),
+      }};
+}
+
 }  // namespace
 
 std::span<const ui::WindowSpec> Catalogue() {
-  static const std::array<WindowSpec, 6> windows = {MainWindow(), StationPanel(), Board(),
-                                                    Details(),    UpdateWindow(), RequestForm()};
+  static const std::array<WindowSpec, 7> windows = {MainWindow(),  StationPanel(), Board(),
+                                                    Details(),     UpdateWindow(), RequestForm(),
+                                                    SearchWindow()};
   return windows;
 }
 

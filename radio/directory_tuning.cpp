@@ -41,11 +41,6 @@ struct DirectoryState {
 
 std::unique_ptr<DirectoryState> g_directory;
 
-bool NetworkAllowed() {
-  const char* off = std::getenv("SONARO_NO_DIRECTORY");
-  return !(off && std::string(off) == "1");
-}
-
 int64_t Now() {
   return std::chrono::duration_cast<std::chrono::seconds>(
              std::chrono::system_clock::now().time_since_epoch())
@@ -68,7 +63,7 @@ struct LookUp {
 LookUp AskDirectory(DirectoryState& state, size_t row) {
   LookUp result;
   const directory::StationQuery* query = directory::QueryForRow(row);
-  if (!query || !NetworkAllowed()) return result;
+  if (!query || !DirectoryAllowed()) return result;
   std::optional<std::vector<directory::DirectoryStation>> found;
   {
     std::lock_guard lock(state.clientMutex);
@@ -87,7 +82,7 @@ LookUp AskDirectory(DirectoryState& state, size_t row) {
 }
 
 void ReportClick(const std::string& uuid) {
-  if (!NetworkAllowed() || uuid.empty()) return;
+  if (!DirectoryAllowed() || uuid.empty()) return;
   DirectoryState* state = g_directory.get();
   core::RunInBackground(
       &state->context,
@@ -113,7 +108,7 @@ void PlayFound(const LookUp& found, size_t row, const Station& station) {
 // Looks the row up again in the background; plays the new address when asked to and the
 // directory has moved the station (and the user has not chosen another meanwhile).
 void LookAgain(size_t row, bool playIfMoved) {
-  if (!NetworkAllowed()) return;
+  if (!DirectoryAllowed()) return;
   DirectoryState* state = g_directory.get();
   const uint64_t selection = state->selection;
   core::RunInBackground(
@@ -132,6 +127,20 @@ void UseStationDirectory(std::string server) {
 }
 
 bool StationsFromDirectory() { return g_directory != nullptr; }
+
+std::string DirectoryServer() { return g_directory ? g_directory->server : std::string(); }
+
+bool DirectoryAllowed() {
+  const char* off = std::getenv("SONARO_NO_DIRECTORY");
+  return !(off && std::string(off) == "1");
+}
+
+void OtherStationChosen() {
+  DirectoryState* state = g_directory.get();
+  if (!state) return;
+  ++state->selection;
+  state->row.reset();
+}
 
 void TuneFromDirectory(size_t index, const Station& station) {
   DirectoryState* state = g_directory.get();

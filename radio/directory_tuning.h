@@ -20,6 +20,14 @@ namespace sonaro::radio {
 // ("https://host[:port]"); empty: the public servers, found as the directory asks.
 void UseStationDirectory(std::string server);
 bool StationsFromDirectory();
+// The server UseStationDirectory named; empty: the public servers (also in builds that play the
+// station list from their hosts).
+std::string DirectoryServer();
+// False when SONARO_NO_DIRECTORY=1 asks that nothing be sent to the directory.
+bool DirectoryAllowed();
+// A station not of the list plays now (one the search found): an answer still coming for the
+// list's last row is dropped, and a failing stream is no longer looked up as that row.
+void OtherStationChosen();
 
 // Plays the row at index (in the station table) from the directory's address.
 void TuneFromDirectory(size_t index, const Station& station);

@@ -12,6 +12,7 @@ inline constexpr uint32_t kBoard = 0x5201014B;
 inline constexpr uint32_t kDetails = 0x52010324;
 inline constexpr uint32_t kUpdateWindow = 0x52010406;
 inline constexpr uint32_t kRequestForm = 0x52010449;
+inline constexpr uint32_t kSearchWindow = 0x52010501;
 
 // The windows' own unit IDs.
 inline constexpr uint32_t kMainWindowUnit = 0x06010000;
@@ -20,6 +21,7 @@ inline constexpr uint32_t kBoardUnit = 0x0601014A;
 inline constexpr uint32_t kDetailsUnit = 0x06010323;
 inline constexpr uint32_t kUpdateWindowUnit = 0x06010405;
 inline constexpr uint32_t kRequestFormUnit = 0x06010448;
+inline constexpr uint32_t kSearchWindowUnit = 0x06010500;
 
 namespace main {
 inline constexpr uint32_t kDiange = 0x16010340;
@@ -36,6 +38,7 @@ inline constexpr uint32_t kMenuAbout = 0x26010130;
 inline constexpr uint32_t kMenuSuggest = 0x26010131;
 inline constexpr uint32_t kMenuUpdate = 0x26010403;
 inline constexpr uint32_t kMenuRequest = 0x26010132;
+inline constexpr uint32_t kMenuSearch = 0x26010135;  // 搜索电台…
 inline constexpr uint32_t kMenuExit = 0x26010133;
 }  // namespace main
 
@@ -88,5 +91,16 @@ inline constexpr uint32_t kEdit2 = 0x16010499;
 inline constexpr uint32_t kNote = 0x1601044E;  // 透明标签5
 inline constexpr uint32_t kBrowser = 0x16011583;
 }  // namespace request
+
+namespace search {
+inline constexpr uint32_t kBox = 0x16010501;       // 搜索电台名称
+inline constexpr uint32_t kSearch = 0x16010502;    // 搜索
+inline constexpr uint32_t kResults = 0x16010503;   // 搜索结果
+inline constexpr uint32_t kPrevious = 0x16010504;  // 上一页
+inline constexpr uint32_t kNext = 0x16010505;      // 下一页
+inline constexpr uint32_t kKeep = 0x16010506;      // 收藏
+inline constexpr uint32_t kClose = 0x16010507;     // 关闭
+inline constexpr uint32_t kStatus = 0x16010508;    // 搜索状态
+}  // namespace search
 
 }  // namespace sonaro::ids

@@ -285,6 +285,19 @@ QObject* BuildControl(CatalogueWindow* window, const WindowSpec& windowEntry,
     QObject::connect(tree, &QTreeWidget::currentItemChanged, tree, [=] {
       InvokeBindings(*bindings, MakeEvent(windowId, unitId, kEventSelection, tree));
     });
+  } else if (auto* list = qobject_cast<QTreeWidget*>(widget);
+             list && entry.kind == Kind::ListView) {
+    const auto* bindings = &entry.bindings;
+    const uint32_t windowId = windowEntry.windowId, unitId = entry.unitId;
+    QObject::connect(list, &QTreeWidget::itemActivated, list, [=] {
+      InvokeBindings(*bindings, MakeEvent(windowId, unitId, kEventListActivated, list));
+    });
+  } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    const auto* bindings = &entry.bindings;
+    const uint32_t windowId = windowEntry.windowId, unitId = entry.unitId;
+    QObject::connect(edit, &QLineEdit::returnPressed, edit, [=] {
+      InvokeBindings(*bindings, MakeEvent(windowId, unitId, kEventEnterPressed, edit));
+    });
   }
   return widget;
 }

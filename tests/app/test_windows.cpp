@@ -65,6 +65,7 @@ class ProgramWindows : public ::testing::Test {
     ui::SetProperty(ids::kBoard, ids::kBoardUnit, kVisible, true);
     ui::LoadWindow(ids::kDetails, main_);
     ui::LoadWindow(ids::kRequestForm, ui::FindWindow(ids::kBoard));
+    ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuSearch, ui::kEventClicked);
   }
   static bool Visible(uint32_t window, uint32_t unit) {
     return ui::GetProperty(window, unit, kVisible).toBool();
@@ -82,6 +83,7 @@ TEST_F(ProgramWindows, StartShowsMainAndDockedPanelWithTheBoardHidden) {
   ASSERT_NE(ui::FindWindow(ids::kBoard), nullptr);
   EXPECT_FALSE(Visible(ids::kBoard, ids::kBoardUnit));
   EXPECT_EQ(ui::FindWindow(ids::kDetails), nullptr);
+  EXPECT_EQ(ui::FindWindow(ids::kSearchWindow), nullptr) << "made on first use";
 
   // The panel overlaps the Main window's right edge by 11 pixels.
   EXPECT_EQ(ui::GetInt(ids::kStationPanel, ids::kStationPanelUnit, kLeft), 50 + 400 - 11);
@@ -241,11 +243,9 @@ TEST_F(ProgramWindows, Screenshots) {
   const struct {
     uint32_t id;
     const char* file;
-  } windows[] = {{ids::kMainWindow, "main.png"},
-                 {ids::kStationPanel, "stations.png"},
-                 {ids::kBoard, "board.png"},
-                 {ids::kDetails, "details.png"},
-                 {ids::kRequestForm, "request.png"}};
+  } windows[] = {{ids::kMainWindow, "main.png"},     {ids::kStationPanel, "stations.png"},
+                 {ids::kBoard, "board.png"},         {ids::kDetails, "details.png"},
+                 {ids::kRequestForm, "request.png"}, {ids::kSearchWindow, "search.png"}};
   for (const auto& window : windows) {
     QWidget* widget = ui::FindWindow(window.id);
     ASSERT_NE(widget, nullptr) << window.file;
@@ -284,6 +284,7 @@ TEST_F(ProgramWindows, EveryControlTellsAScreenReaderWhatItIs) {
   EXPECT_EQ(name(ids::kMainWindow, ids::main::kZuixiao), QStringLiteral("最小化"));
   EXPECT_EQ(name(ids::kMainWindow, ids::main::kDiantaidaohang), QStringLiteral("电台列表"));
   EXPECT_EQ(name(ids::kRequestForm, ids::request::kHelp), QStringLiteral("点击查看帮助"));
+  EXPECT_EQ(name(ids::kSearchWindow, ids::search::kStatus), QStringLiteral("搜索状态"));
   // A caption the program changes is what is said then.
   ui::SetText(ids::kDetails, ids::details::kSongTitle, core::GbkFromUtf8("月亮河"));
   EXPECT_EQ(name(ids::kDetails, ids::details::kSongTitle), QStringLiteral("月亮河"));

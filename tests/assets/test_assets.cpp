@@ -31,10 +31,9 @@ struct Picture {
 };
 
 constexpr Picture kWindowBitmaps[] = {
-    {"station_panel.bmp", "BMP", 240, 530},
-    {"board.bmp", "BMP", 380, 250},
-    {"details.bmp", "BMP", 450, 529},
-    {"request_form.bmp", "BMP", 494, 446},
+    {"station_panel.bmp", "BMP", 240, 530}, {"board.bmp", "BMP", 380, 250},
+    {"details.bmp", "BMP", 450, 529},       {"request_form.bmp", "BMP", 494, 446},
+    {"search_window.bmp", "BMP", 460, 360},
 };
 
 constexpr Picture kButtonBitmaps[] = {
@@ -43,13 +42,33 @@ constexpr Picture kButtonBitmaps[] = {
 };
 
 constexpr Picture kAlphaPngs[] = {
-    {"main_skin.png", "PNG", 400, 300},         {"close_normal.png", "PNG", 28, 18},
-    {"close_hover.png", "PNG", 28, 18},         {"minimise_normal.png", "PNG", 19, 18},
-    {"minimise_hover.png", "PNG", 19, 18},      {"maximise_normal.png", "PNG", 19, 18},
-    {"maximise_hover.png", "PNG", 19, 18},      {"stations_normal.png", "PNG", 91, 41},
-    {"stations_hover.png", "PNG", 91, 41},      {"request_normal.png", "PNG", 91, 41},
-    {"request_hover.png", "PNG", 91, 41},       {"board_button_normal.png", "PNG", 117, 24},
-    {"board_button_hover.png", "PNG", 117, 24}, {"sonaro.png", "PNG", 64, 64},
+    {"main_skin.png", "PNG", 400, 300},
+    {"close_normal.png", "PNG", 28, 18},
+    {"close_hover.png", "PNG", 28, 18},
+    {"minimise_normal.png", "PNG", 19, 18},
+    {"minimise_hover.png", "PNG", 19, 18},
+    {"maximise_normal.png", "PNG", 19, 18},
+    {"maximise_hover.png", "PNG", 19, 18},
+    {"stations_normal.png", "PNG", 91, 41},
+    {"stations_hover.png", "PNG", 91, 41},
+    {"request_normal.png", "PNG", 91, 41},
+    {"request_hover.png", "PNG", 91, 41},
+    {"board_button_normal.png", "PNG", 117, 24},
+    {"board_button_hover.png", "PNG", 117, 24},
+    {"sonaro.png", "PNG", 64, 64},
+    {"search_go_normal.png", "PNG", 84, 28},
+    {"search_go_hover.png", "PNG", 84, 28},
+    {"search_previous_normal.png", "PNG", 72, 26},
+    {"search_previous_hover.png", "PNG", 72, 26},
+    {"search_previous_disabled.png", "PNG", 72, 26},
+    {"search_next_normal.png", "PNG", 72, 26},
+    {"search_next_hover.png", "PNG", 72, 26},
+    {"search_next_disabled.png", "PNG", 72, 26},
+    {"search_keep_normal.png", "PNG", 72, 26},
+    {"search_keep_hover.png", "PNG", 72, 26},
+    {"search_keep_disabled.png", "PNG", 72, 26},
+    {"search_close_normal.png", "PNG", 72, 26},
+    {"search_close_hover.png", "PNG", 72, 26},
 };
 
 constexpr Picture kOpaquePngs[] = {
@@ -346,6 +365,7 @@ TEST(Assets, TextsTheProgramDrawsStayReadableOnThePictures) {
       {"details.bmp", "BMP", {128, 376, 256, 24}, blue},
       {"details.bmp", "BMP", {104, 472, 248, 24}, purple},
       {"board.bmp", "BMP", {144, 31, 208, 28}, qRgb(236, 236, 236)},
+      {"search_window.bmp", "BMP", {20, 296, 420, 20}, qRgb(236, 246, 255)},
       {"station_panel.bmp", "BMP", {8, 14, 32, 24}, blue},
       {"main_skin.png", "PNG", {234, 137, 136, 32}, white},
       {"main_skin.png", "PNG", {303, 179, 67, 20}, qRgb(0, 255, 0)},
@@ -381,7 +401,10 @@ TEST(Assets, HoverPicturesDifferFromNormalOnes) {
                             {"maximise_normal.png", "maximise_hover.png"},
                             {"stations_normal.png", "stations_hover.png"},
                             {"request_normal.png", "request_hover.png"},
-                            {"board_button_normal.png", "board_button_hover.png"}};
+                            {"board_button_normal.png", "board_button_hover.png"},
+                            {"search_go_normal.png", "search_go_hover.png"},
+                            {"search_previous_normal.png", "search_previous_disabled.png"},
+                            {"search_close_normal.png", "search_close_hover.png"}};
   for (const auto& pair : pairs) {
     const QImage normal = Decode(pair[0], "PNG");
     const QImage hover = Decode(pair[1], "PNG");

@@ -98,6 +98,7 @@ QImage StationPanel();
 QImage Board();
 QImage Details();
 QImage RequestForm();
+QImage SearchWindow();
 
 QImage CloseKey(bool hover);
 QImage MinimiseKey(bool hover);
@@ -105,6 +106,9 @@ QImage MaximiseKey(bool hover);
 QImage StationsButton(bool hover);
 QImage RequestButton(bool hover);
 QImage BoardButton(bool hover);
+enum class KeyLook { kNormal, kHover, kDisabled };
+// A captioned button of the search window.
+QImage SearchKey(const QString& caption, QSize size, KeyLook look);
 QImage VolumeKnob();
 QImage VolumeScale();
 QImage ProgramIcon(int size = 64);

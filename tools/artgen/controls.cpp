@@ -344,4 +344,48 @@ QImage CursorImage() {
   return out;
 }
 
+QImage SearchKey(const QString& caption, QSize size, KeyLook look) {
+  QImage image = NewCanvas(size.width(), size.height());
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF pill(0.5, 0.5, size.width() - 1, size.height() - 1);
+  const double radius = pill.height() / 2;
+  QLinearGradient fill(pill.topLeft(), pill.bottomLeft());
+  QColor edge, ink(NearWhite()), shade(8, 52, 120, 170);
+  switch (look) {
+    case KeyLook::kNormal:
+      fill.setColorAt(0, QColor(124, 192, 255));
+      fill.setColorAt(1, QColor(40, 112, 210));
+      edge = QColor(20, 70, 150);
+      break;
+    case KeyLook::kHover:
+      fill.setColorAt(0, QColor(154, 210, 255));
+      fill.setColorAt(1, QColor(60, 138, 232));
+      edge = QColor(28, 84, 170);
+      break;
+    case KeyLook::kDisabled:
+      fill.setColorAt(0, QColor(150, 164, 182));
+      fill.setColorAt(1, QColor(110, 122, 140));
+      edge = QColor(80, 90, 106);
+      ink = QColor(214, 220, 228);
+      shade = Qt::transparent;
+      break;
+  }
+  p.setPen(QPen(edge, 1));
+  p.setBrush(fill);
+  p.drawRoundedRect(pill, radius, radius);
+  QPainterPath gloss;
+  gloss.addRoundedRect(QRectF(3, 2, size.width() - 6, size.height() * 0.4), 4, 4);
+  QLinearGradient shine(QPointF(0, 2), QPointF(0, 2 + size.height() * 0.4));
+  shine.setColorAt(0, QColor(236, 246, 255, look == KeyLook::kDisabled ? 60 : 120));
+  shine.setColorAt(1, QColor(236, 246, 255, 0));
+  p.fillPath(gloss, shine);
+  DrawText(p, QRectF(0, 0, size.width(), size.height()), Qt::AlignCenter, caption,
+           SansFont(13, true), ink, shade);
+  p.end();
+  QImage out = Straight(image);
+  ClampWhite(out);
+  return out;
+}
+
 }  // namespace artgen

@@ -82,6 +82,29 @@ int main(int argc, char** argv) {
       {"xiao.cur", EncodeCursor(CursorImage(), QPoint(9, 5))},
       {"sonaro.png", EncodePng(ProgramIcon(), true)},
   };
+  outputs.push_back({"search_window.bmp", EncodeBmp24(SearchWindow())});
+  const struct {
+    const char* name;
+    const char* caption;
+    QSize size;
+    bool canBeDisabled;
+  } searchKeys[] = {{"search_go", "搜索", {84, 28}, false},
+                    {"search_previous", "上一页", {72, 26}, true},
+                    {"search_next", "下一页", {72, 26}, true},
+                    {"search_keep", "收藏", {72, 26}, true},
+                    {"search_close", "关闭", {72, 26}, false}};
+  for (const auto& key : searchKeys) {
+    const QString name = QString::fromLatin1(key.name);
+    const QString caption = QString::fromUtf8(key.caption);
+    outputs.push_back(
+        {name + "_normal.png", EncodePng(SearchKey(caption, key.size, KeyLook::kNormal), true)});
+    outputs.push_back(
+        {name + "_hover.png", EncodePng(SearchKey(caption, key.size, KeyLook::kHover), true)});
+    if (key.canBeDisabled) {
+      outputs.push_back({name + "_disabled.png",
+                         EncodePng(SearchKey(caption, key.size, KeyLook::kDisabled), true)});
+    }
+  }
   Output qrc{"assets.qrc", ResourceList(outputs)};
   outputs.push_back(std::move(qrc));
   // The launcher's icons, installed into the icon theme rather than built into the program.

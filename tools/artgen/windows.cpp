@@ -592,4 +592,51 @@ QImage RequestForm() {
   return CutWindowOutline(image, RoundedOutline(QSizeF(kW, kH), 12));
 }
 
+QImage SearchWindow() {
+  constexpr int kW = 460, kH = 360;
+  QImage image = NewCanvas(kW, kH);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient blue(QPointF(0, 0), QPointF(0, kH));
+  blue.setColorAt(0, QColor(46, 144, 230));
+  blue.setColorAt(1, QColor(14, 80, 168));
+  p.fillRect(QRectF(0, 0, kW, kH), blue);
+  QLinearGradient gloss(QPointF(0, 6), QPointF(0, 48));
+  gloss.setColorAt(0, QColor(220, 240, 255, 60));
+  gloss.setColorAt(1, QColor(220, 240, 255, 0));
+  p.fillRect(QRectF(0, 0, kW, 48), gloss);
+
+  // A magnifier over a sound wave, and the window's name beside it.
+  p.setPen(QPen(NearWhite(), 3));
+  p.setBrush(Qt::NoBrush);
+  p.drawEllipse(QPointF(31, 24), 9, 9);
+  p.setPen(QPen(NearWhite(), 4, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(38, 31), QPointF(45, 38));
+  p.setPen(QPen(QColor(186, 226, 255), 1.6, Qt::SolidLine, Qt::RoundCap));
+  for (int i = 0; i < 5; ++i) {
+    const double h = (i % 2 ? 3.0 : 5.5);
+    p.drawLine(QPointF(25 + 3 * i, 24 - h), QPointF(25 + 3 * i, 24 + h));
+  }
+  DrawHaloText(p, QRectF(54, 8, 160, 32), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("搜索电台"), SansFont(20, true), NearWhite(), QColor(8, 52, 120, 140),
+               1.6);
+  DrawText(p, QRectF(214, 8, 226, 32), Qt::AlignRight | Qt::AlignVCenter,
+           QStringLiteral("名称或标签，简体繁体皆可"), SansFont(11), QColor(200, 228, 255));
+  DrawEighthNote(p, QPointF(146, 30), 5, QColor(190, 228, 255));
+
+  // The wells of the search box and of the status line.
+  p.setPen(QPen(QColor(140, 200, 250, 90), 1));
+  p.setBrush(QColor(4, 40, 100, 80));
+  p.drawRoundedRect(QRectF(16.5, 292.5, 427, 27), 6, 6);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(244, 249, 254));
+  p.drawRoundedRect(QRectF(18, 50, 330, 32), 5, 5);
+
+  p.setPen(QPen(QColor(2, 34, 84), 1.5));
+  p.setBrush(Qt::NoBrush);
+  p.drawRoundedRect(QRectF(0.75, 0.75, kW - 1.5, kH - 1.5), 10, 10);
+  p.end();
+  return CutWindowOutline(image, RoundedOutline(QSizeF(kW, kH), 10));
+}
+
 }  // namespace artgen
