@@ -17,7 +17,8 @@ fi
 cmake --build "$build" -j2
 
 status=0
-for target in fuzz_text fuzz_xmldoc fuzz_playlist fuzz_icy fuzz_template_cipher fuzz_form; do
+for target in fuzz_text fuzz_xmldoc fuzz_playlist fuzz_icy fuzz_template_cipher fuzz_station_list \
+    fuzz_form; do
   work="$build/corpus/$target"
   artifacts="$build/artifacts/$target/"
   mkdir -p "$work" "$artifacts"
