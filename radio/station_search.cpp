@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "collection/kept_stations.h"
 #include "core/background.h"
 #include "core/gbk.h"
 #include "directory/client.h"
 #include "directory/search_results.h"
 #include "radio/directory_tuning.h"
+#include "radio/my_stations.h"
 #include "radio/player.h"
 #include "skin/skin_control.h"
 #include "skin/skin_text_box.h"
@@ -256,7 +258,31 @@ void OnSearchKeep(const ui::Event&) {
     ShowStatus("请先选择一个电台");
     return;
   }
-  ShowStatus("无法收藏：此功能尚未就绪");
+  KeepStation(station->name, station->url, [](collection::Change change) {
+    switch (change) {
+      case collection::Change::kDone:
+        ShowStatus("已收藏到我的电台");
+        return;
+      case collection::Change::kDuplicate:
+        ShowStatus("我的电台里已有这个电台");
+        return;
+      case collection::Change::kNotStreamAddress:
+        ShowStatus("无法收藏：这不是电台的地址");
+        return;
+      case collection::Change::kFull:
+        ShowStatus("无法收藏：我的电台已满");
+        return;
+      case collection::Change::kNotLoaded:
+        ShowStatus("无法收藏：读不出我的电台");
+        return;
+      case collection::Change::kNotSaved:
+        ShowStatus("无法收藏：我的电台无法保存");
+        return;
+      case collection::Change::kNoSuchStation:
+        break;
+    }
+    ShowStatus("无法收藏：没有这个电台");
+  });
 }
 
 void OnSearchClose(const ui::Event&) {

@@ -1,9 +1,11 @@
 // The 搜索电台 window against a loopback directory: Enter searches, the answers fill the list a
-// page at a time, a newer search overtakes one still waiting, a double-click reports the play.
+// page at a time, a newer search overtakes one still waiting, a double-click reports the play,
+// 收藏 keeps a result.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include "assets/assets.h"
 #include "core/gbk.h"
 #include "radio/directory_tuning.h"
+#include "radio/my_stations.h"
 #include "radio/volume.h"
 #include "support/event_wait.h"
 #include "support/loopback_server.h"
@@ -80,6 +83,9 @@ TEST(StationSearch, SearchesFillsPagesOvertakesAndReportsThePlay) {
       return loop::Response(200, "OK", "{\"ok\":true,\"url\":\"http://s.test/x\"}");
     return loop::Response(200, "OK", "[]");
   });
+  QTemporaryDir data;  // 我的电台 is kept here
+  ASSERT_TRUE(data.isValid());
+  qputenv("XDG_DATA_HOME", data.path().toUtf8());
   assets::Init();
   ui::InstallCatalogue(app::Catalogue());
   app::RunSetUpSteps();
@@ -151,6 +157,15 @@ TEST(StationSearch, SearchesFillsPagesOvertakesAndReportsThePlay) {
   EXPECT_EQ(ui::GetText(ids::kMainWindow, ids::main::kStationBox),
             core::GbkFromUtf8("fast 电台 21"));
 
+  // 收藏 keeps the selected result in 我的电台, once.
+  ui::RaiseEvent(ids::kSearchWindow, search::kKeep, ui::kEventClicked);
+  EXPECT_TRUE(test::WaitUntil([] { return Status() == "已收藏到我的电台"; })) << Status();
+  ASSERT_EQ(radio::MyStations().size(), 1u);
+  EXPECT_EQ(radio::MyStations()[0].name, "fast 电台 21");
+  EXPECT_EQ(radio::MyStations()[0].address, "http://s.test/fast21");
+  ui::RaiseEvent(ids::kSearchWindow, search::kKeep, ui::kEventClicked);
+  EXPECT_TRUE(test::WaitUntil([] { return Status() == "我的电台里已有这个电台"; })) << Status();
+
   ui::RaiseEvent(ids::kSearchWindow, search::kClose, ui::kEventClicked);
   EXPECT_FALSE(window->isVisible());
   ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuSearch, ui::kEventClicked);
@@ -159,4 +174,5 @@ TEST(StationSearch, SearchesFillsPagesOvertakesAndReportsThePlay) {
   mainWindow.reset();  // the search window goes with it
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   radio::SetSystemVolumeMaker(nullptr);
+  radio::FinishMyStationsWork();
 }
