@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 #include <QWidget>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -31,6 +32,8 @@ namespace {
 
 using directory::DirectoryStation;
 namespace search = ids::search;
+
+constexpr std::chrono::seconds kSearchTime{20};
 
 struct SearchState {
   // Counts the searches; the fetching thread reads it too, to abandon a search overtaken by a
@@ -220,8 +223,13 @@ void OnSearchRequested(const ui::Event&) {
   core::RunInBackground(
       window,
       [server = DirectoryServer(), text, latest = state.latest, generation] {
+        // Each request has the directory's 10 s; the whole search gets twice that, however
+        // many requests its text makes.
+        const auto deadline = std::chrono::steady_clock::now() + kSearchTime;
         directory::DirectoryClient client = ClientFor(server);
-        auto found = client.Find(text, [latest, generation] { return *latest != generation; });
+        auto found = client.Find(text, [latest, generation, deadline] {
+          return *latest != generation || std::chrono::steady_clock::now() > deadline;
+        });
         RememberOrder(server, client);
         return found;
       },
