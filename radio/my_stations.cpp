@@ -121,11 +121,9 @@ void LoadMyStations(std::function<void(const LoadResult&)> done) {
 }
 
 void KeepStation(std::string utf8Name, std::string address, ChangeDone done) {
-  SubmitChange(
-      [name = std::move(utf8Name), address = std::move(address)](Store& store) {
-        return store.stations.Add(name, address);
-      },
-      std::move(done));
+  SubmitChange([name = std::move(utf8Name), address = std::move(address)](
+                   Store& store) { return store.stations.Add(name, address); },
+               std::move(done));
 }
 
 void RemoveMyStation(size_t index, ChangeDone done) {
@@ -152,8 +150,7 @@ void ImportStations(std::string path, std::function<void(const ImportAnswer&)> d
     ImportAnswer answer;
     std::string bytes;
     answer.file = collection::ReadListFile(path, &bytes);
-    if (answer.file == collection::FileRead::kRead)
-      answer.result = store.stations.Import(bytes);
+    if (answer.file == collection::FileRead::kRead) answer.result = store.stations.Import(bytes);
     Deliver(store, [done, answer = std::move(answer)] {
       if (done) done(answer);
     });
@@ -163,8 +160,8 @@ void ImportStations(std::string path, std::function<void(const ImportAnswer&)> d
 void ExportStations(std::string path, std::function<void(bool)> done) {
   Submit([path = std::move(path), done = std::move(done)](Store& store) {
     store.Load();
-    const bool saved = collection::SaveListFile(
-        path, store.stations.Export(collection::ListFileTypeFor(path)));
+    const bool saved =
+        collection::SaveListFile(path, store.stations.Export(collection::ListFileTypeFor(path)));
     Deliver(store, [done, saved] {
       if (done) done(saved);
     });

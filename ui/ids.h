@@ -12,6 +12,7 @@ inline constexpr uint32_t kBoard = 0x5201014B;
 inline constexpr uint32_t kDetails = 0x52010324;
 inline constexpr uint32_t kUpdateWindow = 0x52010406;
 inline constexpr uint32_t kRequestForm = 0x52010449;
+inline constexpr uint32_t kAddStationWindow = 0x52010511;  // 添加电台
 
 // The windows' own unit IDs.
 inline constexpr uint32_t kMainWindowUnit = 0x06010000;
@@ -20,6 +21,7 @@ inline constexpr uint32_t kBoardUnit = 0x0601014A;
 inline constexpr uint32_t kDetailsUnit = 0x06010323;
 inline constexpr uint32_t kUpdateWindowUnit = 0x06010405;
 inline constexpr uint32_t kRequestFormUnit = 0x06010448;
+inline constexpr uint32_t kAddStationWindowUnit = 0x06010510;
 
 namespace main {
 inline constexpr uint32_t kDiange = 0x16010340;
@@ -36,6 +38,9 @@ inline constexpr uint32_t kMenuAbout = 0x26010130;
 inline constexpr uint32_t kMenuSuggest = 0x26010131;
 inline constexpr uint32_t kMenuUpdate = 0x26010403;
 inline constexpr uint32_t kMenuRequest = 0x26010132;
+inline constexpr uint32_t kMenuAddStation = 0x26010136;  // 添加电台…
+inline constexpr uint32_t kMenuImport = 0x26010137;      // 导入电台…
+inline constexpr uint32_t kMenuExport = 0x26010138;      // 导出电台…
 inline constexpr uint32_t kMenuExit = 0x26010133;
 }  // namespace main
 
@@ -88,5 +93,16 @@ inline constexpr uint32_t kEdit2 = 0x16010499;
 inline constexpr uint32_t kNote = 0x1601044E;  // 透明标签5
 inline constexpr uint32_t kBrowser = 0x16011583;
 }  // namespace request
+
+namespace add_station {
+inline constexpr uint32_t kName = 0x16010511;     // 电台名称
+inline constexpr uint32_t kAddress = 0x16010512;  // 电台地址
+inline constexpr uint32_t kOk = 0x16010513;
+inline constexpr uint32_t kCancel = 0x16010514;
+inline constexpr uint32_t kStatus = 0x16010515;  // 添加状态
+inline constexpr uint32_t kNameCaption = 0x16010516;
+inline constexpr uint32_t kAddressCaption = 0x16010517;
+inline constexpr uint32_t kHeading = 0x16010518;
+}  // namespace add_station
 
 }  // namespace sonaro::ids

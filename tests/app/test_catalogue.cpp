@@ -39,7 +39,7 @@ bool Bound(const std::vector<ui::Binding>& bindings, int event, const char* hand
 
 }  // namespace
 
-TEST(Catalogue, SixWindowsWithTheirIdentityAndSize) {
+TEST(Catalogue, SevenWindowsWithTheirIdentityAndSize) {
   struct Expected {
     uint32_t id, unit;
     int width, height;
@@ -52,6 +52,7 @@ TEST(Catalogue, SixWindowsWithTheirIdentityAndSize) {
       {ids::kDetails, ids::kDetailsUnit, 450, 529, true},
       {ids::kUpdateWindow, ids::kUpdateWindowUnit, 286, 207, false},
       {ids::kRequestForm, ids::kRequestFormUnit, 494, 446, true},
+      {ids::kAddStationWindow, ids::kAddStationWindowUnit, 300, 190, false},
   };
   ASSERT_EQ(app::Catalogue().size(), std::size(expected));
   for (const Expected& e : expected) {
@@ -89,7 +90,7 @@ TEST(Catalogue, IdentifiersAndNamesAreUniqueWithinEachWindow) {
 
 TEST(Catalogue, ControlsAsListed) {
   const auto& main = Window(ids::kMainWindow);
-  ASSERT_EQ(main.controls.size(), 15u);  // 8 controls and 7 menu items
+  ASSERT_EQ(main.controls.size(), 18u);  // 8 controls and 10 menu items
   const ui::ControlSpec* station = Control(main, "diantaim");
   ASSERT_NE(station, nullptr);
   EXPECT_EQ(station->unitId, ids::main::kStationBox);
@@ -131,6 +132,15 @@ TEST(Catalogue, ControlsAsListed) {
   EXPECT_TRUE(Control(form, "编辑框5")->multiLine);
   EXPECT_EQ(Window(ids::kDetails).controls.size(), 6u);
   EXPECT_EQ(Window(ids::kUpdateWindow).controls.size(), 1u);
+
+  const auto& add = Window(ids::kAddStationWindow);
+  EXPECT_STREQ(add.title, "添加电台");
+  EXPECT_TRUE(add.framed);
+  EXPECT_EQ(Control(add, "电台名称")->unitId, ids::add_station::kName);
+  EXPECT_EQ(Control(add, "电台地址")->unitId, ids::add_station::kAddress);
+  EXPECT_STREQ(Control(add, "添加状态")->accessibleName, "添加状态");
+  EXPECT_TRUE(Bound(Control(add, "确定")->bindings, ui::kEventClicked, "OnAddStationOk"));
+  EXPECT_TRUE(Bound(Control(add, "取消")->bindings, ui::kEventClicked, "OnAddStationCancel"));
 }
 
 TEST(Catalogue, TreeHoldsSixCategoriesAnd113StationsInOrder) {
@@ -169,21 +179,22 @@ TEST(Catalogue, ListColumnsInOrderWithHiddenDataColumns) {
   EXPECT_STREQ(list->columns[9].title, "详情点击查看");
 }
 
-TEST(Catalogue, MenuHasAHiddenTopItemAndFiveEntries) {
+TEST(Catalogue, MenuHasAHiddenTopItemAndItsEntries) {
   const auto& main = Window(ids::kMainWindow);
   std::vector<const ui::ControlSpec*> items;
   for (const ui::ControlSpec& control : main.controls) {
     if (control.kind == Kind::MenuItem) items.push_back(&control);
   }
-  ASSERT_EQ(items.size(), 7u);
+  ASSERT_EQ(items.size(), 10u);
   EXPECT_EQ(items[0]->menuLevel, 0);
   EXPECT_FALSE(items[0]->visible);
   EXPECT_TRUE(items[0]->disabled);
-  const char* captions[] = {"显示主窗口", "关于Nocturo", "提交建议",
-                            "检查更新",   "我要点歌",    "退出"};
+  const char* captions[] = {"显示主窗口", "关于Nocturo", "提交建议",  "检查更新", "我要点歌",
+                            "添加电台…",  "导入电台…",   "导出电台…", "退出"};
   const char* handlers[] = {"OnMenuShow",        "OnMenuAbout",   "OnMenuSuggest",
-                            "OnMenuCheckUpdate", "OnMenuRequest", "OnMenuExit"};
-  for (size_t i = 0; i < 6; ++i) {
+                            "OnMenuCheckUpdate", "OnMenuRequest", "OnMenuAddStation",
+                            "OnMenuImport",      "OnMenuExport",  "OnMenuExit"};
+  for (size_t i = 0; i < std::size(captions); ++i) {
     EXPECT_EQ(items[i + 1]->menuLevel, 1);
     EXPECT_STREQ(items[i + 1]->text, captions[i]);
     EXPECT_TRUE(items[i + 1]->visible);
