@@ -39,9 +39,7 @@ class MyStationsWorker : public ::testing::Test {
     radio::SetMyStationsObserver([this] { ++told_; });
   }
   void TearDown() override { radio::SetMyStationsObserver({}); }
-
-  // Every change made, and its answer and list back on this thread.
-  static void Settle() {
+  static void Settle() {  // every change made, and its answer back on this thread
     radio::FinishMyStationsWork();
     QCoreApplication::sendPostedEvents();
   }
@@ -54,8 +52,7 @@ class MyStationsWorker : public ::testing::Test {
   void Keep(const KeptStation& station) {
     radio::KeepStation(station.name, station.address, Record());
   }
-  // What a new reader finds in the file.
-  static std::vector<KeptStation> Saved() {
+  static std::vector<KeptStation> Saved() {  // what a new reader finds in the file
     collection::KeptStations file(ListFile().toStdString());
     file.Load();
     return file.Stations();
@@ -69,11 +66,9 @@ class MyStationsWorker : public ::testing::Test {
 }  // namespace
 
 TEST_F(MyStationsWorker, ChangesAreMadeAndAnsweredInTheOrderAsked) {
-  Keep(kA);
-  Keep(kB);
-  Keep(kC);
-  Keep({"又一台", kA.address});
-  Keep({"文件", "file:///tmp/x.mp3"});
+  for (const KeptStation& station :
+       {kA, kB, kC, KeptStation{"又一台", kA.address}, KeptStation{"文件", "file:///tmp/x.mp3"}})
+    Keep(station);
   Settle();
   EXPECT_EQ(answers_, (std::vector<Change>{Change::kDone, Change::kDone, Change::kDone,
                                            Change::kDuplicate, Change::kNotStreamAddress}));
@@ -85,9 +80,7 @@ TEST_F(MyStationsWorker, ChangesAreMadeAndAnsweredInTheOrderAsked) {
 }
 
 TEST_F(MyStationsWorker, AnIndexMeansTheStationShownThereWhenAsked) {
-  Keep(kA);
-  Keep(kB);
-  Keep(kC);
+  for (const KeptStation& station : {kA, kB, kC}) Keep(station);
   Settle();
   answers_.clear();
   // Asked one after the other against the list shown (A, B, C), before any is made.
@@ -106,10 +99,8 @@ TEST_F(MyStationsWorker, AnIndexMeansTheStationShownThereWhenAsked) {
   };
   std::vector<Change> expected;
   for (const Step& step : steps) {
-    if (step.remove)
-      radio::RemoveMyStation(step.index, Record());
-    else
-      radio::RenameMyStation(step.index, step.name, Record());
+    step.remove ? radio::RemoveMyStation(step.index, Record())
+                : radio::RenameMyStation(step.index, step.name, Record());
     expected.push_back(step.expected);
   }
   Settle();

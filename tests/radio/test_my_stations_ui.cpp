@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
@@ -17,6 +15,7 @@
 #include "app/catalogue.h"
 #include "app/program.h"
 #include "assets/assets.h"
+#include "collection/kept_stations.h"
 #include "core/gbk.h"
 #include "radio/my_stations.h"
 #include "radio/now_playing.h"
@@ -34,8 +33,7 @@ using ids::panel::kTree;
 
 namespace {
 
-class SteadyVolume : public radio::SystemVolume {
- public:
+struct SteadyVolume : radio::SystemVolume {  // no sound server here
   bool Open() override { return true; }
   bool Read(long& left, long& right) override {
     left = right = 32768;
@@ -61,12 +59,10 @@ class MyStationsPanel : public ::testing::Test {
     static QTemporaryDir data, cache;
     qputenv("XDG_DATA_HOME", data.path().toUtf8());
     qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
-    QDir().mkpath(data.path() + "/sonaro");
-    QFile list(data.path() + "/sonaro/kept-stations.m3u");
-    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
-    list.write(QStringLiteral("#EXTM3U\n#EXTINF:-1,%1\n%2\n#EXTINF:-1,我的台\n%3\n")
-                   .arg(kHitName, kHitKept, kMineKept)
-                   .toUtf8());
+    const collection::KeptStation kept[] = {{kHitName, kHitKept}, {"我的台", kMineKept}};
+    ASSERT_TRUE(collection::SaveListFile(
+        collection::DefaultKeptStationsPath(),
+        collection::WriteStationList(kept, collection::ListFileType::kM3u)));
   }
   void SetUp() override {
     assets::Init();
@@ -109,15 +105,12 @@ class MyStationsPanel : public ::testing::Test {
 }  // namespace
 
 TEST_F(MyStationsPanel, TheKeptStationsComeLastInTheirOwnCategory) {
-  for (int i = 0; i < kBuiltIn; ++i) ASSERT_EQ(Item(i), radio::kTreeItems[size_t(i)].text) << i;
-  const struct {
-    const char* text;
-    int level;
-  } after[] = {{"我的电台", 1}, {kHitName, 2}, {"我的台", 2}};
   ASSERT_EQ(Items(), kBuiltIn + 3);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(Item(kBuiltIn + i), after[i].text);
-    EXPECT_EQ(ui::TreeItemLevel(kStationPanel, kTree, kBuiltIn + i), after[i].level);
+  const ui::TreeItem mine[] = {{"我的电台", 1}, {kHitName, 2}, {"我的台", 2}};
+  for (int i = 0; i < Items(); ++i) {
+    const ui::TreeItem& expected = i < kBuiltIn ? radio::kTreeItems[size_t(i)] : mine[i - kBuiltIn];
+    EXPECT_EQ(Item(i), expected.text) << i;
+    EXPECT_EQ(ui::TreeItemLevel(kStationPanel, kTree, i), expected.level) << i;
   }
 }
 
