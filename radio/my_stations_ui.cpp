@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -369,6 +370,7 @@ QFileDialog* NewFileDialog(const char* title, QFileDialog::AcceptMode mode) {
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   dialog->setAcceptMode(mode);
+  dialog->setDirectory(QDir::homePath());
   return dialog;
 }
 
