@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "radio/handlers.h"
+#include "radio/my_stations_ui.h"
 #include "radio/station_search.h"
 #include "radio/stations.h"
 #include "services/handlers.h"
@@ -167,6 +168,24 @@ WindowSpec MainWindow() {
                          .text = "搜索电台…",
                          .menuLevel = 1,
                          .bindings = {SONARO_BIND(ui::kEventClicked, radio::OnSearchMenu)}},
+                        {.unitId = kMenuAddStation,
+                         .kind = Kind::MenuItem,
+                         .name = "添加电台…",
+                         .text = "添加电台…",
+                         .menuLevel = 1,
+                         .bindings = {SONARO_BIND(ui::kEventClicked, radio::OnMenuAddStation)}},
+                        {.unitId = kMenuImport,
+                         .kind = Kind::MenuItem,
+                         .name = "导入电台…",
+                         .text = "导入电台…",
+                         .menuLevel = 1,
+                         .bindings = {SONARO_BIND(ui::kEventClicked, radio::OnMenuImport)}},
+                        {.unitId = kMenuExport,
+                         .kind = Kind::MenuItem,
+                         .name = "导出电台…",
+                         .text = "导出电台…",
+                         .menuLevel = 1,
+                         .bindings = {SONARO_BIND(ui::kEventClicked, radio::OnMenuExport)}},
                         {.unitId = kMenuExit,
                          .kind = Kind::MenuItem,
                          .name = "退出",
@@ -556,12 +575,79 @@ WindowSpec SearchWindow() {
       }};
 }
 
+// 添加电台: framed, white, with the panel's blue and the request form's buttons.
+WindowSpec AddStationWindow() {
+  using namespace ids::add_station;
+  auto caption = [](uint32_t unit, const char* name, int top) {
+    return ControlSpec{.unitId = unit,
+                       .kind = Kind::Label,
+                       .name = name,
+                       .rect = {16, top, 76, 20},
+                       .text = name,
+                       .font = {Face::YaHei, 12, false},
+                       .textColour = kTextBlue};
+  };
+  auto edit = [](uint32_t unit, const char* name, int top) {
+    return ControlSpec{.unitId = unit,
+                       .kind = Kind::EditBox,
+                       .name = name,
+                       .accessibleName = name,
+                       .rect = {96, top, 188, 22},
+                       .tabStop = true,
+                       .borderStyle = 2};
+  };
+  auto button = [](uint32_t unit, const char* text, int left, ui::Handler handler,
+                   const char* handlerName) {
+    return ControlSpec{.unitId = unit,
+                       .kind = Kind::SuperButton,
+                       .name = text,
+                       .rect = {left, 150, 72, 24},
+                       .tabStop = true,
+                       .cursor = ui::kCursorHand,
+                       .text = text,
+                       .bindings = {ui::Binding{ui::kEventClicked, handler, handlerName}}};
+  };
+  return WindowSpec{
+      .windowId = ids::kAddStationWindow,
+      .unitId = ids::kAddStationWindowUnit,
+      .name = "Add station window",
+      .rect = {50, 50, 300, 190},
+      .title = "添加电台",
+      .framed = true,
+      .bindings = {SONARO_BIND(ui::kEventCreated, radio::OnAddStationCreated)},
+      .controls = {
+          {.unitId = kHeading,
+           .kind = Kind::Label,
+           .name = "标题",
+           .rect = {0, 0, 300, 30},
+           .text = "能播放的电台才会加到我的电台",
+           .align = Align::Centre,
+           .font = {Face::YaHei, 12, true},
+           .textColour = kWhite,
+           .fillColour = kPanelBlue},
+          caption(kNameCaption, "电台名称：", 44),
+          edit(kName, "电台名称", 43),
+          caption(kAddressCaption, "电台地址：", 76),
+          edit(kAddress, "电台地址", 75),
+          {.unitId = kStatus,
+           .kind = Kind::Label,
+           .name = "添加状态",
+           .accessibleName = "添加状态",
+           .rect = {16, 106, 268, 38},
+           .wraps = true,
+           .font = {Face::YaHei, 12, false},
+           .textColour = kTextBlue},
+          button(kOk, "确定", 132, &radio::OnAddStationOk, "OnAddStationOk"),
+          button(kCancel, "取消", 212, &radio::OnAddStationCancel, "OnAddStationCancel"),
+      }};
+}
+
 }  // namespace
 
 std::span<const ui::WindowSpec> Catalogue() {
-  static const std::array<WindowSpec, 7> windows = {MainWindow(),  StationPanel(), Board(),
-                                                    Details(),     UpdateWindow(), RequestForm(),
-                                                    SearchWindow()};
+  static const std::array<WindowSpec, 8> windows = {
+      MainWindow(),   StationPanel(), Board(),        Details(),
+      UpdateWindow(), RequestForm(),  SearchWindow(), AddStationWindow()};
   return windows;
 }
 

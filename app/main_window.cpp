@@ -7,6 +7,7 @@
 #include "app/tray.h"
 #include "core/gbk.h"
 #include "core/service_contract.h"
+#include "radio/my_stations_ui.h"
 #include "radio/player.h"
 #include "radio/volume_knob.h"
 #include "services/service_host.h"
@@ -127,6 +128,8 @@ void OnStationPanelCreated(const ui::Event&) {
   // 4. The advert box shows the service host's advert page.
   ui::SetText(ids::kStationPanel, ids::panel::kAdvertBox,
               services::ServiceAddress(core::resource::kAdvertPage), ui::prop::kAddress);
+  // 5. 我的电台 after the built-in stations, read off the GUI thread.
+  radio::ShowMyStations();
 }
 
 void OnStationsToggle(const ui::Event&) { Toggle(ids::kStationPanel, ids::kStationPanelUnit); }

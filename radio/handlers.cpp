@@ -2,6 +2,7 @@
 
 #include "core/stages.h"
 #include "radio/directory_tuning.h"
+#include "radio/my_stations_ui.h"
 #include "radio/player.h"
 #include "radio/stations.h"
 #include "ui/ids.h"
@@ -11,9 +12,11 @@ namespace sonaro::radio {
 
 // The first row whose label is the selected item's text, byte for byte: its name into the
 // station box first (it shows while the stream connects), then the stream to the player.
-// A category, the empty item or an item without a row changes nothing.
+// A category, the empty item or an item without a row changes nothing. Items past the built-in
+// ones are 我的电台's, known by their place (a kept station may bear a built-in label).
 void OnStationSelected(const ui::Event&) {
   const int index = ui::GetInt(ids::kStationPanel, ids::panel::kTree, ui::prop::kSelectedItem);
+  if (index >= int(kTreeItemCount)) return PlayKeptStationAt(index);
   const std::string text = ui::TreeItemText(ids::kStationPanel, ids::panel::kTree, index);
   const Station* station = FindStation(text);
   if (!station) return;

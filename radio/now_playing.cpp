@@ -1,14 +1,22 @@
 #include "radio/now_playing.h"
 
+#include <vector>
+
 namespace sonaro::radio {
 
 namespace {
 
 NowPlaying g_nowPlaying;
 std::function<void()> g_observer;
+std::vector<std::function<void()>> g_moreObservers;
 
 void Changed() {
   if (g_observer) g_observer();
+  // By index: an observer may add another while it is told.
+  for (size_t i = 0; i < g_moreObservers.size(); ++i) {
+    std::function<void()> observer = g_moreObservers[i];
+    observer();
+  }
 }
 
 }  // namespace
@@ -16,6 +24,10 @@ void Changed() {
 const NowPlaying& CurrentlyPlaying() { return g_nowPlaying; }
 
 void SetNowPlayingObserver(std::function<void()> observer) { g_observer = std::move(observer); }
+
+void AddNowPlayingObserver(std::function<void()> observer) {
+  g_moreObservers.push_back(std::move(observer));
+}
 
 void NotePlay(const core::Text& address, const core::Text& displayName) {
   g_nowPlaying.address = address;

@@ -25,6 +25,9 @@ const NowPlaying& CurrentlyPlaying();
 
 // Told after every change, on the GUI thread; one observer at a time, empty for none.
 void SetNowPlayingObserver(std::function<void()> observer);
+// More observers, told after that one, for as long as the program runs (what the program
+// itself waits for: a station being added plays or fails).
+void AddNowPlayingObserver(std::function<void()> observer);
 
 // Kept by the player: a stream starts (its title unknown yet), or the sound ends.
 void NotePlay(const core::Text& address, const core::Text& displayName);

@@ -13,6 +13,7 @@ inline constexpr uint32_t kDetails = 0x52010324;
 inline constexpr uint32_t kUpdateWindow = 0x52010406;
 inline constexpr uint32_t kRequestForm = 0x52010449;
 inline constexpr uint32_t kSearchWindow = 0x52010501;
+inline constexpr uint32_t kAddStationWindow = 0x52010511;  // 添加电台
 
 // The windows' own unit IDs.
 inline constexpr uint32_t kMainWindowUnit = 0x06010000;
@@ -22,6 +23,7 @@ inline constexpr uint32_t kDetailsUnit = 0x06010323;
 inline constexpr uint32_t kUpdateWindowUnit = 0x06010405;
 inline constexpr uint32_t kRequestFormUnit = 0x06010448;
 inline constexpr uint32_t kSearchWindowUnit = 0x06010500;
+inline constexpr uint32_t kAddStationWindowUnit = 0x06010510;
 
 namespace main {
 inline constexpr uint32_t kDiange = 0x16010340;
@@ -38,7 +40,10 @@ inline constexpr uint32_t kMenuAbout = 0x26010130;
 inline constexpr uint32_t kMenuSuggest = 0x26010131;
 inline constexpr uint32_t kMenuUpdate = 0x26010403;
 inline constexpr uint32_t kMenuRequest = 0x26010132;
-inline constexpr uint32_t kMenuSearch = 0x26010135;  // 搜索电台…
+inline constexpr uint32_t kMenuSearch = 0x26010135;      // 搜索电台…
+inline constexpr uint32_t kMenuAddStation = 0x26010136;  // 添加电台…
+inline constexpr uint32_t kMenuImport = 0x26010137;      // 导入电台…
+inline constexpr uint32_t kMenuExport = 0x26010138;      // 导出电台…
 inline constexpr uint32_t kMenuExit = 0x26010133;
 }  // namespace main
 
@@ -102,5 +107,15 @@ inline constexpr uint32_t kKeep = 0x16010506;      // 收藏
 inline constexpr uint32_t kClose = 0x16010507;     // 关闭
 inline constexpr uint32_t kStatus = 0x16010508;    // 搜索状态
 }  // namespace search
+namespace add_station {
+inline constexpr uint32_t kName = 0x16010511;     // 电台名称
+inline constexpr uint32_t kAddress = 0x16010512;  // 电台地址
+inline constexpr uint32_t kOk = 0x16010513;
+inline constexpr uint32_t kCancel = 0x16010514;
+inline constexpr uint32_t kStatus = 0x16010515;  // 添加状态
+inline constexpr uint32_t kNameCaption = 0x16010516;
+inline constexpr uint32_t kAddressCaption = 0x16010517;
+inline constexpr uint32_t kHeading = 0x16010518;
+}  // namespace add_station
 
 }  // namespace sonaro::ids

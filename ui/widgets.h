@@ -41,6 +41,9 @@ class CatalogueTree : public QTreeWidget {
  public:
   using QTreeWidget::QTreeWidget;
   void AddStoredItem(const QString& text, int level);
+  // Removes the stored items from index on. The selection, if among them, goes with them
+  // (nothing is selected then) and no selection event is raised.
+  void RemoveStoredItemsFrom(int index);
   int StoredCount() const { return int(stored_.size()); }
   QTreeWidgetItem* StoredItem(int index) const;
   int StoredIndex(const QTreeWidgetItem* item) const;

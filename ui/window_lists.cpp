@@ -31,6 +31,20 @@ int TreeItemLevel(uint32_t windowId, uint32_t unitId, int index) {
   return tree ? tree->StoredLevel(index) : 0;
 }
 
+int TreeAddItem(uint32_t windowId, uint32_t unitId, const std::string& gbk, int level) {
+  auto* tree = dynamic_cast<CatalogueTree*>(FindControl(windowId, unitId));
+  if (!tree) return -1;
+  tree->AddStoredItem(core::FromGbk(gbk), level);
+  return tree->StoredCount() - 1;
+}
+
+bool TreeRemoveItemsFrom(uint32_t windowId, uint32_t unitId, int index) {
+  auto* tree = dynamic_cast<CatalogueTree*>(FindControl(windowId, unitId));
+  if (!tree) return false;
+  tree->RemoveStoredItemsFrom(index);
+  return true;
+}
+
 namespace {
 QTreeWidget* FindList(uint32_t windowId, uint32_t unitId) {
   QObject* object = FindControl(windowId, unitId);

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QRegion>
+#include <QSignalBlocker>
 #include <QString>
 #include <QTreeWidgetItem>
 #include <QVariant>
@@ -81,6 +82,26 @@ void CatalogueTree::AddStoredItem(const QString& text, int level) {
   lastAtLevel_.resize(size_t(level));  // deeper levels now hang under the new item
   stored_.push_back(item);
   levels_.push_back(parent ? level : 1);
+}
+
+void CatalogueTree::RemoveStoredItemsFrom(int index) {
+  if (index < 0) index = 0;
+  if (index >= StoredCount()) return;
+  // Deleting the current item would make a neighbour current and raise the selection event,
+  // which plays that station.
+  const QSignalBlocker quiet(this);
+  if (StoredIndex(currentItem()) >= index) setCurrentItem(nullptr);
+  // Children follow their parent in stored order: taken from the end, each goes childless.
+  while (StoredCount() > index) {
+    delete stored_.back();
+    stored_.pop_back();
+    levels_.pop_back();
+  }
+  lastAtLevel_.clear();
+  for (size_t i = 0; i < stored_.size(); ++i) {
+    lastAtLevel_.resize(size_t(levels_[i]));
+    lastAtLevel_.back() = stored_[i];
+  }
 }
 
 QTreeWidgetItem* CatalogueTree::StoredItem(int index) const {

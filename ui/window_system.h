@@ -70,6 +70,10 @@ bool SetWidgetText(QObject* control, const std::string& gbk, int number = prop::
 int TreeItemCount(uint32_t windowId, uint32_t unitId);
 std::string TreeItemText(uint32_t windowId, uint32_t unitId, int index);
 int TreeItemLevel(uint32_t windowId, uint32_t unitId, int index);
+// Appends an item (level as in TreeItem) and returns its index, or -1.
+int TreeAddItem(uint32_t windowId, uint32_t unitId, const std::string& gbk, int level);
+// Removes the items from index on, as CatalogueTree::RemoveStoredItemsFrom does.
+bool TreeRemoveItemsFrom(uint32_t windowId, uint32_t unitId, int index);
 
 // List views: rows of GBK cell texts.
 int ListRowCount(uint32_t windowId, uint32_t unitId);

@@ -53,6 +53,7 @@ TEST(Catalogue, SevenWindowsWithTheirIdentityAndSize) {
       {ids::kUpdateWindow, ids::kUpdateWindowUnit, 286, 207, false},
       {ids::kRequestForm, ids::kRequestFormUnit, 494, 446, true},
       {ids::kSearchWindow, ids::kSearchWindowUnit, 460, 360, true},
+      {ids::kAddStationWindow, ids::kAddStationWindowUnit, 300, 190, false},
   };
   ASSERT_EQ(app::Catalogue().size(), std::size(expected));
   for (const Expected& e : expected) {
@@ -91,7 +92,7 @@ TEST(Catalogue, IdentifiersAndNamesAreUniqueWithinEachWindow) {
 
 TEST(Catalogue, ControlsAsListed) {
   const auto& main = Window(ids::kMainWindow);
-  ASSERT_EQ(main.controls.size(), 16u);  // 8 controls and 8 menu items
+  ASSERT_EQ(main.controls.size(), 19u);  // 8 controls and 11 menu items
   const ui::ControlSpec* station = Control(main, "diantaim");
   ASSERT_NE(station, nullptr);
   EXPECT_EQ(station->unitId, ids::main::kStationBox);
@@ -141,6 +142,14 @@ TEST(Catalogue, ControlsAsListed) {
   EXPECT_TRUE(Bound(Control(search, "搜索")->bindings, ui::kEventClicked, "OnSearchRequested"));
   EXPECT_TRUE(Bound(Control(search, "搜索结果")->bindings, ui::kEventListActivated,
                     "OnSearchResultActivated"));
+  const auto& add = Window(ids::kAddStationWindow);
+  EXPECT_STREQ(add.title, "添加电台");
+  EXPECT_TRUE(add.framed);
+  EXPECT_EQ(Control(add, "电台名称")->unitId, ids::add_station::kName);
+  EXPECT_EQ(Control(add, "电台地址")->unitId, ids::add_station::kAddress);
+  EXPECT_STREQ(Control(add, "添加状态")->accessibleName, "添加状态");
+  EXPECT_TRUE(Bound(Control(add, "确定")->bindings, ui::kEventClicked, "OnAddStationOk"));
+  EXPECT_TRUE(Bound(Control(add, "取消")->bindings, ui::kEventClicked, "OnAddStationCancel"));
 }
 
 TEST(Catalogue, TreeHoldsSixCategoriesAnd113StationsInOrder) {
@@ -185,14 +194,15 @@ TEST(Catalogue, MenuHasAHiddenTopItemAndItsEntries) {
   for (const ui::ControlSpec& control : main.controls) {
     if (control.kind == Kind::MenuItem) items.push_back(&control);
   }
-  ASSERT_EQ(items.size(), 8u);
+  ASSERT_EQ(items.size(), 11u);
   EXPECT_EQ(items[0]->menuLevel, 0);
   EXPECT_FALSE(items[0]->visible);
   EXPECT_TRUE(items[0]->disabled);
-  const char* captions[] = {"显示主窗口", "关于Nocturo", "提交建议", "检查更新",
-                            "我要点歌",   "搜索电台…",   "退出"};
-  const char* handlers[] = {"OnMenuShow",    "OnMenuAbout",  "OnMenuSuggest", "OnMenuCheckUpdate",
-                            "OnMenuRequest", "OnSearchMenu", "OnMenuExit"};
+  const char* captions[] = {"显示主窗口", "关于Nocturo", "提交建议",  "检查更新",  "我要点歌",
+                            "搜索电台…",  "添加电台…",   "导入电台…", "导出电台…", "退出"};
+  const char* handlers[] = {
+      "OnMenuShow",   "OnMenuAbout",      "OnMenuSuggest", "OnMenuCheckUpdate", "OnMenuRequest",
+      "OnSearchMenu", "OnMenuAddStation", "OnMenuImport",  "OnMenuExport",      "OnMenuExit"};
   for (size_t i = 0; i < std::size(captions); ++i) {
     EXPECT_EQ(items[i + 1]->menuLevel, 1);
     EXPECT_STREQ(items[i + 1]->text, captions[i]);

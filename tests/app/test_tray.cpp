@@ -147,7 +147,8 @@ TEST_F(Tray, ARightClickPopsUpTheMenuAndTheHostComingBackReAddsTheIcon) {
   EXPECT_EQ(captions, (QStringList{QStringLiteral("显示主窗口"), QStringLiteral("关于Nocturo"),
                                    QStringLiteral("提交建议"), QStringLiteral("检查更新"),
                                    QStringLiteral("我要点歌"), QStringLiteral("搜索电台…"),
-                                   QStringLiteral("退出")}));
+                                   QStringLiteral("添加电台…"), QStringLiteral("导入电台…"),
+                                   QStringLiteral("导出电台…"), QStringLiteral("退出")}));
   menu->hide();
 
   DeliverTaskbarCreated();

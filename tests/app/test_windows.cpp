@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -43,9 +44,16 @@ class SteadyVolume : public radio::SystemVolume {
   void Close() override {}
 };
 
+// 我的电台 is read from here, never from the user's own folder.
+void UseTemporaryDataHome() {
+  static QTemporaryDir data;
+  qputenv("XDG_DATA_HOME", data.path().toUtf8());
+}
+
 class ProgramWindows : public ::testing::Test {
  protected:
   void SetUp() override {
+    UseTemporaryDataHome();
     assets::Init();
     // No sound server here: the volume knob reads a steady system volume instead.
     radio::SetSystemVolumeMaker([] { return std::make_unique<SteadyVolume>(); });
@@ -66,6 +74,7 @@ class ProgramWindows : public ::testing::Test {
     ui::LoadWindow(ids::kDetails, main_);
     ui::LoadWindow(ids::kRequestForm, ui::FindWindow(ids::kBoard));
     ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuSearch, ui::kEventClicked);
+    ui::RaiseEvent(ids::kMainWindow, ids::main::kMenuAddStation, ui::kEventClicked);
   }
   static bool Visible(uint32_t window, uint32_t unit) {
     return ui::GetProperty(window, unit, kVisible).toBool();
@@ -97,11 +106,13 @@ TEST_F(ProgramWindows, StartShowsMainAndDockedPanelWithTheBoardHidden) {
   EXPECT_FALSE(mask.contains(QPoint(0, 529)));
   EXPECT_TRUE(mask.contains(QPoint(120, 265)));
 
-  // Six collapsed categories holding the stored items.
+  // Six collapsed categories holding the stored items, then 我的电台.
   auto* tree = qobject_cast<QTreeWidget*>(ui::ControlWidget(ids::kStationPanel, ids::panel::kTree));
   ASSERT_NE(tree, nullptr);
-  EXPECT_EQ(tree->topLevelItemCount(), 6);
-  EXPECT_EQ(ui::TreeItemCount(ids::kStationPanel, ids::panel::kTree), 119);
+  EXPECT_EQ(tree->topLevelItemCount(), 7);
+  EXPECT_EQ(ui::TreeItemCount(ids::kStationPanel, ids::panel::kTree), 120);
+  EXPECT_EQ(ui::TreeItemText(ids::kStationPanel, ids::panel::kTree, 119),
+            core::GbkFromUtf8("我的电台"));
   EXPECT_EQ(ui::TreeItemText(ids::kStationPanel, ids::panel::kTree, 4),
             core::GbkFromUtf8("CRI Hit FM 88.7"));
 
@@ -218,6 +229,7 @@ TEST(MainWindowCreation, TheNativeWindowIsMadeTranslucent) {
       return false;
     }
   } watch;
+  UseTemporaryDataHome();
   assets::Init();
   radio::SetSystemVolumeMaker([] { return std::make_unique<SteadyVolume>(); });
   ui::InstallCatalogue(app::Catalogue());

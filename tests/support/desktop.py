@@ -22,7 +22,8 @@ CLOSE_BUTTON = (344 + 14, 24 + 9)  # 关闭按钮, centre, in the Main window
 MINIMISE = (306 + 9, 24 + 9)       # zuixiao, centre, in the Main window
 BODY = (120, 60)                   # a point of the Main window's body with no control on it
 # The Main window's menu: the tray icon's, or where no tray shows one, the Main window's own.
-MENU_LABELS = ['显示主窗口', '关于Nocturo', '提交建议', '检查更新', '我要点歌', '搜索电台…', '退出']
+MENU_LABELS = ['显示主窗口', '关于Nocturo', '提交建议', '检查更新', '我要点歌', '搜索电台…', '添加电台…',
+               '导入电台…', '导出电台…', '退出']
 
 
 def log(*args):
