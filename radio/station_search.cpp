@@ -131,17 +131,32 @@ void ReportClick(QObject* context, const std::string& uuid) {
       [](bool) {});
 }
 
-// Near the Main window, whole on its screen.
+// Beside the Main window, never over it (its station box shows what a double-click plays):
+// below it, else above, else to its left, else to the right of the Station panel docked at its
+// right; whole on its screen.
 void Place(QWidget* window) {
   QWidget* mainWindow = ui::FindWindow(ids::kMainWindow);
   QScreen* screen = mainWindow ? mainWindow->screen() : QGuiApplication::primaryScreen();
   QRect where = window->geometry();
-  if (mainWindow) where.moveCenter(mainWindow->geometry().center());
-  if (screen) {
-    const QRect room = screen->availableGeometry();
-    where.moveLeft(std::max(room.left(), std::min(where.left(), room.right() + 1 - where.width())));
-    where.moveTop(std::max(room.top(), std::min(where.top(), room.bottom() + 1 - where.height())));
+  if (!mainWindow || !screen) return;
+  const QRect room = screen->availableGeometry();
+  QRect main = mainWindow->frameGeometry();
+  QRect beside = main;
+  if (QWidget* panel = ui::FindWindow(ids::kStationPanel); panel && panel->isVisible())
+    beside = beside.united(panel->frameGeometry());
+  const QPoint candidates[] = {{main.left(), main.bottom() + 1},
+                               {main.left(), main.top() - where.height()},
+                               {main.left() - where.width(), main.top()},
+                               {beside.right() + 1, main.top()}};
+  where.moveTopLeft(candidates[0]);
+  for (const QPoint& at : candidates) {
+    if (room.contains(QRect(at, where.size()))) {
+      where.moveTopLeft(at);
+      break;
+    }
   }
+  where.moveLeft(std::max(room.left(), std::min(where.left(), room.right() + 1 - where.width())));
+  where.moveTop(std::max(room.top(), std::min(where.top(), room.bottom() + 1 - where.height())));
   window->move(where.topLeft());
 }
 
