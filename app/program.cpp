@@ -115,12 +115,16 @@ void RunSetUpSteps() {
 }
 
 int Run(int argc, char** argv) {
-  // Every station starts a player with a dozen threads of its own, and the C library gives
-  // threads heaps of their own. Left to adapt, its trim threshold rises after the first large
-  // block is freed, and each ended player then kept about 10 MiB: fixed, what a heap's end
-  // holds free goes back to the system.
+  // Every station starts a player with a dozen threads of its own. The C library gives threads
+  // heaps of their own, and its adaptive thresholds let each ended player's heap keep about
+  // 10 MiB; a fixed small trim threshold avoided that, but then the demuxer's 10 MiB probe
+  // buffer was mapped fresh at every start and zeroing it cost 25 ms of page faults per switch.
+  // One heap, with blocks up to 16 MiB taken from it and up to 16 MiB of free end kept: the
+  // probe buffer is reused warm, and what is kept stays bounded however many players came.
 #if defined(__GLIBC__)
-  mallopt(M_TRIM_THRESHOLD, 128 << 10);  // the default, kept from rising
+  mallopt(M_ARENA_MAX, 1);
+  mallopt(M_MMAP_THRESHOLD, 16 << 20);
+  mallopt(M_TRIM_THRESHOLD, 16 << 20);
 #endif
   // 1. The user-interface runtime.
   PreparePlatform();
