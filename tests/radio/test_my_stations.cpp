@@ -110,29 +110,19 @@ TEST_F(MyStationsWorker, AnIndexMeansTheStationShownThereWhenAsked) {
   EXPECT_EQ(Saved(), radio::MyStations());
 }
 
-TEST_F(MyStationsWorker, AChangeThatCannotBeSavedIsNotMade) {
+// The list file's own failures are the collection's tests; here: a refused change tells no
+// observer, and the list shown stays the saved one.
+TEST_F(MyStationsWorker, AChangeThatCannotBeSavedIsNotMadeNorTold) {
   Keep(kA);
   Settle();
-  answers_.clear();
   told_ = 0;
   // A folder where the file was: nothing can be renamed over it, whoever runs the test.
   ASSERT_TRUE(QFile::remove(ListFile()));
   ASSERT_TRUE(QDir().mkpath(ListFile() + "/in-the-way"));
   Keep(kB);
-  radio::RenameMyStation(0, "改名", Record());
-  radio::RemoveMyStation(0, Record());
-  bool exported = true;
-  radio::ExportStations(ListFile().toStdString(), [&](bool saved) { exported = saved; });
   Settle();
-  EXPECT_EQ(answers_, std::vector<Change>(3, Change::kNotSaved));
-  EXPECT_FALSE(exported);
+  EXPECT_EQ(answers_.back(), Change::kNotSaved);
   EXPECT_EQ(radio::MyStations(), std::vector<KeptStation>{kA});
   EXPECT_EQ(told_, 0);
-
-  // Once the file can be written again, the next change saves the whole list.
   ASSERT_TRUE(QDir(ListFile()).removeRecursively());
-  Keep(kB);
-  Settle();
-  EXPECT_EQ(answers_.back(), Change::kDone);
-  EXPECT_EQ(Saved(), (std::vector<KeptStation>{kA, kB}));
 }
