@@ -307,19 +307,29 @@ QImage StationPanel() {
   return CutWindowOutline(image, RoundedOutline(QSizeF(kW, kH), 10));
 }
 
+namespace {
+
+// The board's face: blue darkening downwards, under a gloss that fades out from glossTop to
+// glossBottom.
+void FillGlossyBlue(QPainter& p, int w, int h, int glossTop, int glossBottom, int glossAlpha) {
+  QLinearGradient blue(QPointF(0, 0), QPointF(0, h));
+  blue.setColorAt(0, QColor(46, 144, 230));
+  blue.setColorAt(1, QColor(14, 80, 168));
+  p.fillRect(QRectF(0, 0, w, h), blue);
+  QLinearGradient gloss(QPointF(0, glossTop), QPointF(0, glossBottom));
+  gloss.setColorAt(0, QColor(220, 240, 255, glossAlpha));
+  gloss.setColorAt(1, QColor(220, 240, 255, 0));
+  p.fillRect(QRectF(0, 0, w, glossBottom), gloss);
+}
+
+}  // namespace
+
 QImage Board() {
   constexpr int kW = 380, kH = 250;
   QImage image = NewCanvas(kW, kH);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient blue(QPointF(0, 0), QPointF(0, kH));
-  blue.setColorAt(0, QColor(46, 144, 230));
-  blue.setColorAt(1, QColor(14, 80, 168));
-  p.fillRect(QRectF(0, 0, kW, kH), blue);
-  QLinearGradient gloss(QPointF(0, 10), QPointF(0, 64));
-  gloss.setColorAt(0, QColor(220, 240, 255, 56));
-  gloss.setColorAt(1, QColor(220, 240, 255, 0));
-  p.fillRect(QRectF(0, 0, kW, 64), gloss);
+  FillGlossyBlue(p, kW, kH, 10, 64, 56);
 
   // Loudspeaker and the word 公告; the announcement text runs in the well beside them.
   DrawSpeakerIcon(p, QRectF(16, 25, 36, 36), NearWhite(), QColor(186, 226, 255));
@@ -597,14 +607,7 @@ QImage SearchWindow() {
   QImage image = NewCanvas(kW, kH);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient blue(QPointF(0, 0), QPointF(0, kH));
-  blue.setColorAt(0, QColor(46, 144, 230));
-  blue.setColorAt(1, QColor(14, 80, 168));
-  p.fillRect(QRectF(0, 0, kW, kH), blue);
-  QLinearGradient gloss(QPointF(0, 6), QPointF(0, 48));
-  gloss.setColorAt(0, QColor(220, 240, 255, 60));
-  gloss.setColorAt(1, QColor(220, 240, 255, 0));
-  p.fillRect(QRectF(0, 0, kW, 48), gloss);
+  FillGlossyBlue(p, kW, kH, 6, 48, 60);
 
   // A magnifier over a sound wave, and the window's name beside it.
   p.setPen(QPen(NearWhite(), 3));
