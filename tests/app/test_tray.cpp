@@ -16,6 +16,7 @@
 #include "assets/assets.h"
 #include "radio/volume.h"
 #include "services/board.h"
+#include "support/steady_volume.h"
 #include "ui/facilities.h"
 #include "ui/ids.h"
 #include "ui/window_system.h"
@@ -44,17 +45,6 @@ struct RecordingShell : TrayShell {
   }
 };
 
-class SteadyVolume : public radio::SystemVolume {
- public:
-  bool Open() override { return true; }
-  bool Read(long& left, long& right) override {
-    left = right = 30000;
-    return true;
-  }
-  void Write(long, long) override {}
-  void Close() override {}
-};
-
 bool Visible(uint32_t window, uint32_t unit) {
   return ui::GetProperty(window, unit, ui::prop::kVisible).toBool();
 }
@@ -64,7 +54,7 @@ class Tray : public ::testing::Test {
   void SetUp() override {
     assets::Init();
     SetTrayShell(&shell_);
-    radio::SetSystemVolumeMaker([] { return std::make_unique<SteadyVolume>(); });
+    radio::SetSystemVolumeMaker([] { return std::make_unique<test::SteadyVolume>(30000); });
     ui::InstallCatalogue(Catalogue());
     RunSetUpSteps();
     main_ = ui::LoadWindow(ids::kMainWindow, nullptr);

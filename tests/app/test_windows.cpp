@@ -22,6 +22,7 @@
 #include "services/board.h"
 #include "skin/transparent.h"
 #include "sonaro_config.h"
+#include "support/steady_volume.h"
 #include "ui/facilities.h"
 #include "ui/ids.h"
 #include "ui/window_system.h"
@@ -32,17 +33,6 @@ using ui::prop::kTop;
 using ui::prop::kVisible;
 
 namespace {
-
-class SteadyVolume : public radio::SystemVolume {
- public:
-  bool Open() override { return true; }
-  bool Read(long& left, long& right) override {
-    left = right = 32768;
-    return true;
-  }
-  void Write(long, long) override {}
-  void Close() override {}
-};
 
 // 我的电台 is read from here, never from the user's own folder.
 void UseTemporaryDataHome() {
@@ -56,7 +46,7 @@ class ProgramWindows : public ::testing::Test {
     UseTemporaryDataHome();
     assets::Init();
     // No sound server here: the volume knob reads a steady system volume instead.
-    radio::SetSystemVolumeMaker([] { return std::make_unique<SteadyVolume>(); });
+    radio::SetSystemVolumeMaker([] { return std::make_unique<test::SteadyVolume>(); });
     ui::InstallCatalogue(app::Catalogue());
     app::RunSetUpSteps();
     main_ = ui::LoadWindow(ids::kMainWindow, nullptr);
@@ -231,7 +221,7 @@ TEST(MainWindowCreation, TheNativeWindowIsMadeTranslucent) {
   } watch;
   UseTemporaryDataHome();
   assets::Init();
-  radio::SetSystemVolumeMaker([] { return std::make_unique<SteadyVolume>(); });
+  radio::SetSystemVolumeMaker([] { return std::make_unique<test::SteadyVolume>(); });
   ui::InstallCatalogue(app::Catalogue());
   app::RunSetUpSteps();
   qApp->installEventFilter(&watch);

@@ -20,6 +20,7 @@
 #include "radio/stations.h"
 #include "radio/volume.h"
 #include "support/event_wait.h"
+#include "support/steady_volume.h"
 #include "ui/ids.h"
 #include "ui/widgets.h"
 #include "ui/window_system.h"
@@ -29,16 +30,6 @@ using ids::kStationPanel;
 using ids::panel::kTree;
 
 namespace {
-
-struct SteadyVolume : radio::SystemVolume {  // no sound server here
-  bool Open() override { return true; }
-  bool Read(long& left, long& right) override {
-    left = right = 32768;
-    return true;
-  }
-  void Write(long, long) override {}
-  void Close() override {}
-};
 
 constexpr int kBuiltIn = int(radio::kTreeItemCount);
 const char* kHitName = "CRI Hit FM 88.7";  // a built-in label, item 4
@@ -63,7 +54,7 @@ class MyStationsPanel : public ::testing::Test {
   }
   void SetUp() override {
     assets::Init();
-    radio::SetSystemVolumeMaker([] { return std::make_unique<SteadyVolume>(); });
+    radio::SetSystemVolumeMaker([] { return std::make_unique<test::SteadyVolume>(); });
     radio::ConstructPlayer();
     ui::InstallCatalogue(app::Catalogue());
     app::RunSetUpSteps();
