@@ -17,7 +17,7 @@ import pyatspi
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import (Failure, Monitor, Peer, check, choose_from_body_menu, log,  # noqa: E402
-                     run_driver, tone_mp3, wait_until, walk, xdotool)
+                     run_driver, tone_mp3, wait_until, walk, window_id, xdotool)
 from directory_e2e import DIRECTORY_PORT, entry  # noqa: E402
 from live_formats_e2e import Files  # noqa: E402
 
@@ -129,13 +129,15 @@ def tree_menu(program, station, item):
     xdotool('key', 'Return')
 
 
-def screenshot(title, name):
+def screenshot(window, name):
+    """Writes the window (an X id, or the title of a shown one) to $SONARO_SCREENSHOT_DIR."""
     folder = os.environ.get('SONARO_SCREENSHOT_DIR')
     if not folder:
         return
     os.makedirs(folder, exist_ok=True)
-    window = xdotool('search', '--onlyvisible', '--name', title).split()[0]
-    subprocess.run(['import', '-window', window, os.path.join(folder, name)], check=True)
+    if not str(window).isdigit():
+        window = xdotool('search', '--onlyvisible', '--name', window).split()[0]
+    subprocess.run(['import', '-window', str(window), os.path.join(folder, name)], check=True)
 
 
 def drive(args, start):
@@ -174,7 +176,7 @@ def drive(args, start):
         check(any('/json/stations/search' in h.split(' ')[1] for h in directory.heads),
               'the directory was searched')
         result = node(program, FOUND, (pyatspi.ROLE_TABLE_CELL, pyatspi.ROLE_LIST_ITEM), 10)
-        screenshot('搜索电台', 'search.png')
+        screenshot('搜索电台', 'search-results.png')
         click(result, double=True)
         check(monitor.wait_tone(550, 20) is not None, 'a result double-clicked is heard')
         check(wait_until(lambda: program.station_text() == FOUND, 5),
@@ -203,6 +205,8 @@ def drive(args, start):
         check(monitor.wait_tone(880, 20) is not None, 'the added address is tried and heard')
         says(program, '添加状态', '已添加', 20)
         check(wait_until(lambda: program.item(ADDED) is not None, 10), '我的电台 lists it')
+        screenshot('添加电台', 'add-station.png')
+        screenshot(window_id(program.proc.pid, 'panel'), 'my-stations.png')
         click(node(program, '取消'))
         check(wait_until(lambda: gone(program, '添加状态'), 10), '取消 puts the window away')
 
