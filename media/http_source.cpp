@@ -249,6 +249,11 @@ std::string HttpSource::EffectiveAddress() const {
   return shared_->effectiveAddress.empty() ? address_ : shared_->effectiveAddress;
 }
 
+std::string HttpSource::ContentType() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->contentType;
+}
+
 HttpSource::Start HttpSource::WaitForStart() {
   std::unique_lock lock(shared_->mutex);
   for (;;) {

@@ -50,6 +50,8 @@ class HttpSource {
   // The address the body came from after any redirects (the asked one before the first bytes):
   // what a playlist's relative addresses count from.
   std::string EffectiveAddress() const;
+  // The Content-Type the server gave (empty before the first bytes or without one).
+  std::string ContentType() const;
   // Ends every wait at once; callable from any thread.
   void Cancel();
 

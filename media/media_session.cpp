@@ -54,6 +54,15 @@ std::string LowerScheme(const std::string& address) {
   return scheme;
 }
 
+// Whether a Content-Type names the compressed audio of radio streams: MPEG audio or AAC
+// (parameters and case ignored).
+bool IsStreamAudioType(std::string_view contentType) {
+  std::string type(contentType.substr(0, contentType.find(';')));
+  std::erase_if(type, [](char c) { return c == ' ' || c == '\t'; });
+  for (char& c : type) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return type == "audio/mpeg" || type == "audio/aac" || type == "audio/aacp";
+}
+
 void SetOption(mpv_handle* mpv, const char* name, const char* value) {
   Mpv()->set_option_string(mpv, name, value);  // an option this libmpv lacks changes nothing
 }
@@ -356,15 +365,28 @@ struct MediaSession::Core {
     }
     if (start != HttpSource::Start::Media) return Outcome::Failed;
     const bool live = source->Length() < 0;
-    Run run = Load(HandOff(std::move(source)));
+    Run run = LoadSource(std::move(source));
     run.live = live;
     return Follow(run, [this, address] {
       std::unique_ptr<HttpSource> again;
       if (OpenHttp(address, again) != HttpSource::Start::Media) return Run{};
-      Run retry = Load(HandOff(std::move(again)));
+      Run retry = LoadSource(std::move(again));
       retry.live = true;
       return retry;
     });
+  }
+
+  // A stream joined mid-broadcast starts with bare frames cut anywhere, which the library's
+  // format probe rates 25, one short of what it accepts unhinted: for MP3 it then reads 128 KiB
+  // before deciding, seconds of a live station after its burst. Reading the address itself it
+  // takes the server's word (an audio/mpeg or AAC Content-Type) and accepts 25; the source it
+  // is handed has no Content-Type of its own, so the session passes the server's word on.
+  Run LoadSource(std::unique_ptr<HttpSource> source) {
+    const bool typed = IsStreamAudioType(source->ContentType());
+    Mpv()->set_property_string(mpv, "demuxer-lavf-probescore", typed ? "25" : "26");
+    Run run = Load(HandOff(std::move(source)));
+    Mpv()->set_property_string(mpv, "demuxer-lavf-probescore", "26");
+    return run;
   }
 
   Outcome PlayDirect(const std::string& address) {

@@ -232,6 +232,21 @@ TEST_F(MediaSessionTest, DroppedLiveStreamComesBack) {
   EXPECT_EQ(CountPath(server, "/live"), 2u);
 }
 
+// Joined mid-broadcast, an MP3 stream has no header, only frames cut anywhere, which the format
+// probe rates low until it has read far more than a station's burst. A station that sends its
+// burst and then nothing for a while still plays from the burst.
+TEST_F(MediaSessionTest, AStreamJoinedMidBroadcastPlaysFromItsBurst) {
+  const std::string tone = MakeToneMp3(440, 6);
+  StreamServer::Route route = Endless(tone.substr(tone.size() / 3 + 101));  // mid-frame
+  route.stallAfter = 40000;  // 2.5 s of sound, far less than the probe reads without a hint
+  StreamServer server;
+  server.Serve("/live", route);
+  MediaSession session;
+  session.Append(server.Url("/live"));
+  // Unhinted, the probe waits for bytes that do not come.
+  EXPECT_TRUE(HearsTone(440.0, 5s)) << "the burst alone did not play";
+}
+
 // --- The formats stations broadcast in today, through one driver -------------------------------
 
 // Two live HLS stations for the whole suite (so their first windows are long replaced when the

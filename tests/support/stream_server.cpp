@@ -113,7 +113,8 @@ void ServeConnection(const std::shared_ptr<StreamServer::State>& state, int fd) 
   while (ok && !state->stopping) {
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    const size_t due = size_t((1.0 + elapsed) * route->bytesPerSecond);
+    const size_t due = std::min(size_t((1.0 + elapsed) * route->bytesPerSecond),
+                                route->stallAfter ? route->stallAfter : SIZE_MAX);
     while (ok && sent < due) {
       const size_t count = std::min(due - sent, body.size() - position);
       ok = SendAll(fd, body.data() + position, count);

@@ -20,6 +20,9 @@ class StreamServer {
     // ends the connection.
     bool endless = false;
     int bytesPerSecond = 16000;
+    // Endless only, when > 0: nothing more is sent after this many bytes, the connection held
+    // open (a station stalled after its burst).
+    size_t stallAfter = 0;
   };
 
   struct Connection {
