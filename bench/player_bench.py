@@ -3,17 +3,19 @@ same run.
 
 Started by player_bench.sh in a private headless desktop (virtual X server, accessibility
 bus, PulseAudio null sink). Measures, in alternating rounds:
-  - sonaro: from the click on 绿城网络电台 in the Station panel to the first audible 10 ms
-    block on the null sink's monitor;
+  - sonaro: from the click on 绿城网络电台 in the Station panel (an MP3 stream from icecast2,
+    fed by ffmpeg) to the first audible 10 ms block on the null sink's monitor;
   - goodvibes (running, its window shown): from the MPRIS 2 OpenUri call with the same stream
     (as the desktop's media controls send it) to the same block;
   - mpv --no-config --no-video: from starting it on the same stream to the same block;
+  - an ASX station, 青大在线网络电台: its address answers an ASX playlist naming the same MP3
+    stream; sonaro's click, against goodvibes' time on the stream itself;
   - an HLS station (ffmpeg's live muxer, AAC in MPEG-TS) behind Ibox网络电台: sonaro's click
     against mpv started on the same playlist address.
 For each sonaro click it prints where the time went: the stages the program notes in
-SONARO_STAGE_LOG (click handled, Player page written, view created, page loaded, appendItem
-received, first stream bytes, first decoded audio) and the first audible block, medians from the
-click. And the peak memory (RSS and PSS summed over the process tree, the browser's processes
+SONARO_STAGE_LOG (click handled, Player page written, old view closed, view created, page loaded,
+appendItem received, first stream bytes, first decoded audio) and the first audible block,
+medians from the click. And the peak memory (RSS and PSS summed over the process tree, the browser's processes
 included) of sonaro with the player and the advert box alive, against goodvibes' and mpv's.
 --smoke: one round, for CI; the figures are only printed.
 """
@@ -31,11 +33,11 @@ TESTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests')
 sys.path[:0] = [os.path.join(TESTS, 'support'), os.path.join(TESTS, 'radio')]
 import desktop as e2e  # noqa: E402
 from stations_e2e import HTTP_STATION_PORT  # noqa: E402
-from live_formats_e2e import Files, live_hls, media_sequence  # noqa: E402
+from live_formats_e2e import Files, Icecast, live_hls, media_sequence  # noqa: E402
 
 ROUNDS = 7
-STAGES = ['click', 'page written', 'view created', 'page loaded', 'appendItem', 'stream bytes',
-          'decoded']
+STAGES = ['click', 'page written', 'old view closed', 'view created', 'page loaded', 'appendItem',
+          'stream bytes', 'decoded']
 LOUD = 1000  # rms of a 10 ms block counted as audible
 
 # The Station panel's tree: its place in the panel and its rows (as the program lays them
@@ -46,6 +48,7 @@ ROW_NETWORK = 1  # 网络电台
 ROW_LVCHENG = 13  # 绿城网络电台 (http, 127.0.0.1:18020/voice)
 ROW_HUAKAI = 6  # 花开网络电台 (mms on the same server, which cannot play it: silence)
 ROW_IBOX = 9  # Ibox网络电台 (http, 127.0.0.1:18021/play/good.asx: the HLS station here)
+ROW_QINGDA = 16  # 青大在线网络电台 (http, 127.0.0.1:18027/radio.asx: the ASX station here)
 
 
 class Program:
@@ -242,9 +245,10 @@ def main():
     if args.smoke:
         args.rounds = 1
 
-    tone = e2e.tone_mp3(440, args.work)
-    station = e2e.Peer(HTTP_STATION_PORT)
-    station.serve('/voice', tone, endless=True)
+    # As stations broadcast: Debian's icecast2, with its default burst on connect (64 KB, about
+    # 4 s of this stream: the players' buffers fill at once, as from a real station).
+    station = Icecast(args.work, HTTP_STATION_PORT, '/voice', 440)
+    fed = time.monotonic()
     advert = e2e.Peer(8760)  # the service host's advert page for the Station panel's box
     advert.serve('/gg/gg/gg.html', b'<html><body style="background:#8cf">'
                  b'<marquee>Sonaro advert</marquee></body></html>', content_type='text/html')
@@ -253,15 +257,22 @@ def main():
     hls_server = Files(18021, {'/play/good.asx': ('file', os.path.join(hls_folder, 'live.m3u8')),
                                '/*': ('folder', hls_folder)})
     hls_url = 'http://127.0.0.1:18021/play/good.asx'
+    asx = os.path.join(args.work, 'radio.asx')
+    with open(asx, 'w', encoding='utf-8') as f:
+        f.write('<asx version="3.0"><entry><title>青大在线</title><ref href="%s"/></entry></asx>'
+                % url)
+    asx_server = Files(18027, {'/radio.asx': ('file', asx, 'video/x-ms-asf')})
     if not e2e.wait_until(lambda: media_sequence(hls_folder) >= 1, 30):
         raise e2e.Failure('the HLS station did not start')
+    time.sleep(max(0, 5 - (time.monotonic() - fed)))  # the burst's worth of the stream is there
 
     monitor = e2e.Monitor()
     program = Program(args.program, args.work)
     goodvibes = None
     memory = PeakMemory(program.proc.pid)
-    times = {'sonaro': [], 'goodvibes': [], 'mpv': [], 'sonaro-hls': [], 'mpv-hls': []}
-    stages = {'sonaro': [], 'sonaro-hls': []}
+    times = {'sonaro': [], 'goodvibes': [], 'mpv': [], 'sonaro-asx': [], 'sonaro-hls': [],
+             'mpv-hls': []}
+    stages = {'sonaro': [], 'sonaro-asx': [], 'sonaro-hls': []}
     mpv_peaks = []
     try:
         goodvibes = Goodvibes(args.work, program.panel)
@@ -312,6 +323,10 @@ def main():
             mpv.terminate()
             mpv.wait()
 
+            # ASX: a playlist naming the same stream; one more request on the way.
+            silence_first('the ASX round')
+            times['sonaro-asx'].append(click_station(ROW_QINGDA, 'sonaro-asx'))
+
             # HLS: the same live playlist, sonaro's click against mpv.
             silence_first('the HLS round')
             times['sonaro-hls'].append(click_station(ROW_IBOX, 'sonaro-hls'))
@@ -337,6 +352,8 @@ def main():
         hls.kill()
         hls.wait()
         hls_server.shutdown()
+        asx_server.shutdown()
+        station.close()
         for proc in (program.proc, goodvibes and goodvibes.proc):
             if proc and proc.poll() is None:
                 proc.kill()
@@ -351,13 +368,13 @@ def main():
         print('  %-9s %7.1f   %s' % (name, medians[name],
                                      ' '.join('%.0f' % (v * 1000) for v in values)))
     print('Where sonaro\'s time goes, ms from the click (xdotool\'s) to each stage (median):')
-    print('  %-14s %9s %9s' % ('stage', 'http', 'HLS'))
+    print('  %-14s %9s %9s %9s' % ('stage', 'http', 'ASX', 'HLS'))
     for stage in STAGES + ['audible']:
         cells = []
-        for kind in ('sonaro', 'sonaro-hls'):
+        for kind in ('sonaro', 'sonaro-asx', 'sonaro-hls'):
             values = [noted[stage] for noted in stages[kind] if stage in noted]
             cells.append('%.0f' % statistics.median(values) if values else '-')
-        print('  %-14s %9s %9s' % (stage, cells[0], cells[1]))
+        print('  %-14s %9s %9s %9s' % (stage, *cells))
     print('Peak memory of the process tree (MiB; sonaro with the player and advert box alive):')
     for name, (rss, pss) in peaks.items():
         print('  %-9s RSS %7.1f  PSS %7.1f' % (name, rss / 1024, pss / 1024))
@@ -371,6 +388,10 @@ def main():
         print('  %-9s start-up %5.2f   RSS %5.2f   PSS %5.2f'
               % (ref, medians['sonaro'] / medians[ref], peaks['sonaro'][0] / peaks[ref][0],
                  peaks['sonaro'][1] / peaks[ref][1]))
+    print('  ASX: sonaro\'s ASX station / goodvibes on its stream, start-up %5.2f (target <= 1.20);'
+          ' / sonaro on the stream itself %5.2f'
+          % (medians['sonaro-asx'] / medians['goodvibes'],
+             medians['sonaro-asx'] / medians['sonaro']))
     print('  HLS: sonaro / mpv on the same live playlist, start-up %5.2f (target <= 1.00)'
           % (medians['sonaro-hls'] / medians['mpv-hls']))
     print('Settled sonaro / goodvibes peak: RSS %.2f  PSS %.2f (target PSS <= 2.0)'

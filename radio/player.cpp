@@ -143,6 +143,7 @@ void PagePlayer::Play(const core::Text& address, const core::Text& displayName) 
   core::NoteStage("page written");
   // 8.-10.
   browser_.Close();
+  core::NoteStage("old view closed");
   browser_.Create(pagePath_, left_, top_, width_, height_, {}, {}, parent_.data());
   core::NoteStage("view created");
   browser::InstallRightClickFilter(browser_.GetHandle());
