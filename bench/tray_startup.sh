@@ -20,22 +20,8 @@ runs="${2:-3}"
 idle="${3:-20}"
 settle="${4:-10}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
-for tool in goodvibes trayer xcompmgr xdotool import dbus-launch; do
-  command -v "$tool" >/dev/null || { echo "missing $tool: run tools/install-deps.sh"; exit 1; }
-done
-source "$root/tests/support/headless.sh"
-headless_start
-eval "$(dbus-launch --sh-syntax)"
-helpers=("$DBUS_SESSION_BUS_PID")
-trap 'kill "${helpers[@]}" 2>/dev/null || true; headless_stop' EXIT
-xcompmgr >/dev/null 2>&1 &
-helpers+=($!)
-trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
-helpers+=($!)
-export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" NO_AT_BRIDGE=1
-export XDG_CONFIG_HOME="$HEADLESS_DIR/config" XDG_DATA_HOME="$HEADLESS_DIR/data"
-export XDG_CACHE_HOME="$HEADLESS_DIR/cache"
-sleep 1
+source "$root/bench/desktop.sh"
+bench_desktop_start goodvibes xdotool import
 hz=$(getconf CLK_TCK)
 
 tree_ticks() {  # utime + stime of pid $1 and every descendant; with "pss": their PSS in MiB
