@@ -17,31 +17,9 @@ bench_desktop_start
 compositor=$BENCH_COMPOSITOR
 
 on_cpu_ns() {  # nanoseconds on a CPU of every thread of pid $1 and its descendants
-  python3 - "$1" <<'PY'
-import os, sys
-top = sys.argv[1]
-parent = {}
-for pid in filter(str.isdigit, os.listdir('/proc')):
-    try:
-        with open('/proc/%s/stat' % pid) as f:
-            parent[pid] = f.read().rsplit(')', 1)[1].split()[1]
-    except OSError:
-        pass
-total = 0
-for pid in parent:
-    p = pid
-    while p in parent and p != top:
-        p = parent[p]
-    if p != top:
-        continue
-    try:
-        for task in os.listdir('/proc/%s/task' % pid):
-            with open('/proc/%s/task/%s/schedstat' % (pid, task)) as f:
-                total += int(f.read().split()[0])
-    except OSError:
-        pass  # gone meanwhile
-print(total)
-PY
+  local p
+  for p in $(tree_pids "$1"); do cat /proc/"$p"/task/*/schedstat 2>/dev/null || true; done |
+    awk '{s += $1} END {printf "%d\n", s}'
 }
 
 percent() { awk "BEGIN{printf \"%.3f\", ($2 - $1) / 1e7 / $idle}"; }

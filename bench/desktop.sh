@@ -22,3 +22,23 @@ bench_desktop_start() {
   export XDG_CACHE_HOME="$HEADLESS_DIR/cache"
   sleep 1
 }
+
+tree_pids() {  # pid $1 and every descendant, one a line
+  python3 - "$1" <<'PY'
+import os, sys
+top = sys.argv[1]
+parent = {}
+for pid in filter(str.isdigit, os.listdir('/proc')):
+    try:
+        with open('/proc/%s/stat' % pid) as f:
+            parent[pid] = f.read().rsplit(')', 1)[1].split()[1]
+    except OSError:
+        pass  # gone meanwhile
+for pid in parent:
+    p = pid
+    while p in parent and p != top:
+        p = parent[p]
+    if p == top:
+        print(pid)
+PY
+}

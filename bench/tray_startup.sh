@@ -25,34 +25,15 @@ bench_desktop_start goodvibes xdotool import
 hz=$(getconf CLK_TCK)
 
 tree_ticks() {  # utime + stime of pid $1 and every descendant; with "pss": their PSS in MiB
-  python3 - "$1" "${2:-ticks}" <<'PY'
-import os, sys
-top, what = sys.argv[1], sys.argv[2]
-parent, ticks = {}, {}
-for pid in filter(str.isdigit, os.listdir('/proc')):
-    try:
-        with open('/proc/%s/stat' % pid) as f:
-            fields = f.read().rsplit(')', 1)[1].split()
-    except OSError:
-        continue  # gone meanwhile
-    parent[pid], ticks[pid] = fields[1], int(fields[11]) + int(fields[12])
-total = 0
-for pid in ticks:
-    p = pid
-    while p in parent and p != top:
-        p = parent[p]
-    if p != top:
-        continue
-    if what == 'ticks':
-        total += ticks[pid]
-        continue
-    try:
-        with open('/proc/%s/smaps_rollup' % pid) as f:
-            total += sum(int(line.split()[1]) for line in f if line.startswith('Pss:')) / 1024
-    except OSError:
-        pass
-print(round(total) if what != 'ticks' else total)
-PY
+  local p
+  for p in $(tree_pids "$1"); do
+    if [[ "${2:-ticks}" == pss ]]; then
+      grep '^Pss:' /proc/"$p"/smaps_rollup 2>/dev/null || true
+    else  # after the command's name, which may hold spaces: utime and stime are fields 12, 13
+      sed 's/.*) //' /proc/"$p"/stat 2>/dev/null | awk '{print "t", $12 + $13}' || true
+    fi
+  done | awk -v what="${2:-ticks}" \
+    '{s += $2} END {printf "%d\n", what == "pss" ? s / 1024 + 0.5 : s}'
 }
 
 percent() { awk "BEGIN{printf \"%.2f\", ($2 - $1) * 100 / $hz / $idle}"; }
